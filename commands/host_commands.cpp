@@ -1,0 +1,87 @@
+// "get.commands" and "exec:": the host's command list, streamed one message per
+// command, and running one command by name.
+#include <string>
+#include <vector>
+
+#include "commands/handlers.h"
+#include "commands/host_strings.h"
+#include "plugin/host_suites.h"
+#include "surface/control_surface.h"
+
+namespace KEM {
+namespace {
+
+bool CommandSuitesPresent(const KEMEngineControlSurface& s) {
+  return s.CommandSuite() && s.CommandRef() && s.StringSuiteTable();
+}
+
+}  // namespace
+
+std::string HostStringToUtf8(const StringSuite& strings, const HostString& string) {
+  std::vector<char> buffer(1024, '\0');
+  uint32_t count = static_cast<uint32_t>(buffer.size());
+  KEMStatus status = strings.CopyStringToUtf8(&string, buffer.data(), &count);
+  if (status == kStatusStringBufferTooSmall && count != 0) {
+    buffer.assign(count, '\0');
+    status = strings.CopyStringToUtf8(&string, buffer.data(), &count);
+  }
+  if (status != kStatusSuccess) return {};
+  // Up to the first NUL, never past the buffer even if the host wrote none.
+  size_t length = 0;
+  while (length < buffer.size() && buffer[length] != '\0') ++length;
+  return std::string(buffer.data(), length);
+}
+
+void HandleGetCommands(const Request& request) {
+  const KEMEngineControlSurface& surface = request.surface;
+  if (!CommandSuitesPresent(surface)) return request.Reply("commands.error:nosuite");
+  const HostCommandSuite& commands = *surface.CommandSuite();
+  const StringSuite& strings = *surface.StringSuiteTable();
+  uint32_t count = 0;
+  if (commands.GetCommandCount(surface.CommandRef(), &count) != kStatusSuccess)
+    return request.Reply("commands.error:count");
+
+  for (uint32_t index = 0; index < count && surface.IsRunning(); ++index) {
+    ScopedHostString parts[4] = {ScopedHostString(&strings), ScopedHostString(&strings), ScopedHostString(&strings),
+                                 ScopedHostString(&strings)};
+    if (commands.GetCommandInfo(surface.CommandRef(), index, parts[0].out(), parts[1].out(), parts[2].out(),
+                                parts[3].out()) != kStatusSuccess)
+      continue;  // the host filled nothing: nothing to dispose
+    std::string line = "command";
+    for (ScopedHostString& part : parts) {
+      part.Adopt();
+      std::string text = HostStringToUtf8(strings, part.get());
+      for (char& c : text)
+        if (c == ':') c = ';';
+      line += ':';
+      line += text;
+    }
+    request.Reply(line);
+  }
+  request.Reply("commands.done:" + std::to_string(count));
+}
+
+void HandleExec(const Request& request) {
+  const KEMEngineControlSurface& surface = request.surface;
+  if (!CommandSuitesPresent(surface)) return request.Reply("exec.error:nosuite");
+  const std::string_view argument = request.After("exec:");
+  const size_t colon = argument.find(':');
+  if (colon == std::string_view::npos || colon + 1 == argument.size()) return request.Reply("exec.error:parse");
+  const std::string firstPart(argument.substr(0, colon));
+  const std::string name(argument.substr(colon + 1));
+
+  const StringSuite* strings = surface.StringSuiteTable();
+  ScopedHostString hostName = MakeHostString(strings, name.c_str());
+  if (!hostName.held()) return request.Reply("exec.error:alloc");
+  if (firstPart.empty()) {
+    surface.CommandSuite()->ExecuteCommand(surface.CommandRef(), nullptr, &hostName.get());
+  } else {
+    ScopedHostString hostFirst = MakeHostString(strings, firstPart.c_str());
+    if (!hostFirst.held()) return request.Reply("exec.error:alloc");
+    surface.CommandSuite()->ExecuteCommand(surface.CommandRef(), &hostFirst.get(), &hostName.get());
+  }
+  hostName.Reset();
+  request.Reply("exec.ok:" + firstPart + ":" + name);
+}
+
+}  // namespace KEM

@@ -1,0 +1,109 @@
+// Host callbacks [host threads]: transport flags, the timecode, marker
+// changes, and the event queue that the vitals thread drains.
+#include <string>
+
+#include "surface/clock.h"
+#include "surface/control_surface.h"
+
+namespace KEM {
+namespace {
+constexpr uint32_t kTimecodeBufferSize = 64;
+
+std::string TransportEvent(const char* type, bool on) {
+  return std::string("event:transport:{\"type\":\"") + type + "\",\"on\":" + (on ? "true}" : "false}");
+}
+}  // namespace
+
+void KEMEngineControlSurface::NoteHostCallback() { mLastHostCallbackTime = SteadyNowNs(); }
+
+KEMStatus KEMEngineControlSurface::SetStop(bool on) {
+  NoteHostCallback();
+  if (on) mPlaying = false;
+  QueueEvent(TransportEvent("stop", on));
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetPlay(bool on) {
+  NoteHostCallback();
+  mPlaying = on;
+  QueueEvent(TransportEvent("play", on));
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetRecord(bool on) {
+  NoteHostCallback();
+  mRecording = on;
+  QueueEvent(TransportEvent("record", on));
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetRewind(bool on) {
+  NoteHostCallback();
+  mRewinding = on;
+  QueueEvent(TransportEvent("rewind", on));
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetFastForward(bool on) {
+  NoteHostCallback();
+  mFastForwarding = on;
+  QueueEvent(TransportEvent("ffwd", on));
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetTransportFlag(bool) {
+  NoteHostCallback();
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetPause(bool on) {
+  NoteHostCallback();
+  mPaused = on;
+  if (on) mPlaying = false;
+  QueueEvent(TransportEvent("pause", on));
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::SetTimecode(uint32_t displayMode, const HostString* timecode) {
+  NoteHostCallback();
+  if (!timecode || mSubscriberCount.load() < 1 || !mStringSuite) return kStatusSuccess;
+  char buffer[kTimecodeBufferSize] = {};
+  uint32_t length = kTimecodeBufferSize;
+  if (mStringSuite->CopyStringToUtf8(timecode, buffer, &length) != kStatusSuccess) return kStatusSuccess;
+  buffer[kTimecodeBufferSize - 1] = '\0';  // at most 63 bytes, whatever the host wrote
+  std::lock_guard<std::mutex> lock(mTimecodeMutex);
+  mTimecode = buffer;
+  mDisplayMode = displayMode;
+  mTimecodeTime = SteadyNowNs();
+  return kStatusSuccess;
+}
+
+int32_t KEMEngineControlSurface::HostMarkerCount() {
+  if (!mMarkerSuite || !mMarkerRef) return -1;
+  int32_t count = 0;
+  return mMarkerSuite->GetMarkerCount(mMarkerRef, &count) == kStatusSuccess ? count : -1;
+}
+
+KEMStatus KEMEngineControlSurface::MarkerChanged(uint32_t index) {
+  NoteHostCallback();
+  QueueEvent("event:marker:{\"type\":\"changed\",\"index\":" + std::to_string(index) +
+             ",\"count\":" + std::to_string(HostMarkerCount()) + "}");
+  return kStatusSuccess;
+}
+
+KEMStatus KEMEngineControlSurface::MarkersRebuilt() {
+  NoteHostCallback();
+  QueueEvent("event:marker:{\"type\":\"rebuild\",\"count\":" + std::to_string(HostMarkerCount()) + "}");
+  return kStatusSuccess;
+}
+
+void KEMEngineControlSurface::QueueEvent(std::string text) {
+  if (mSubscriberCount.load() < 1) return;
+  {
+    std::lock_guard<std::mutex> lock(mEventMutex);
+    mEventQueue.push_back(std::move(text));
+  }
+  mEventCondition.notify_one();
+}
+
+}  // namespace KEM

@@ -1,0 +1,164 @@
+// KEM::KEMEngineControlSurface: the object behind one host control-surface
+// instance. It holds the instance's host suites, the transport and timecode
+// state that host callbacks keep current, the event queue, the timeline
+// candidate cache, the listener with its client threads, and the vitals thread.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostsdk/host_surface_suites.h"
+#include "plugin/adapters.h"
+
+namespace KEM {
+
+class Connection;
+
+class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
+                                adobesdk::ControlSurfaceTransportBase,
+                                adobesdk::ControlSurfaceCommandBase,
+                                adobesdk::ControlSurfaceMixerBase,
+                                adobesdk::ControlSurfaceMarkerBase {
+ public:
+  explicit KEMEngineControlSurface(const SPBasicSuite* basicSuite);
+  ~KEMEngineControlSurface() override;
+  KEMEngineControlSurface(const KEMEngineControlSurface&) = delete;
+  KEMEngineControlSurface& operator=(const KEMEngineControlSurface&) = delete;
+
+  // [host thread] Non-null: acquire the host suites and start the server.
+  // Null: stop the server and release everything.
+  void AttachHost(HostInstanceHandle hostHandle);
+
+  // The interface pointer the host keeps: the ControlSurfaceBase sub-object.
+  SurfaceInterface Interface() { return static_cast<adobesdk::ControlSurfaceBase*>(this); }
+
+  // Listener and connections (server/listener.cpp, server/client_loop.cpp).
+  void StartServer();
+  void StopServer();
+  void AcceptLoop();
+  void HandleClient(const std::shared_ptr<Connection>& connection);
+
+  // Pushes (surface/vitals.cpp, surface/callbacks.cpp).
+  void VitalsLoop();
+  void QueueEvent(std::string text);
+
+  // Timeline candidate cache (surface/timeline_cache.cpp). [any thread]
+  std::vector<int32_t> GetTimelineCandidates(bool allowRefresh);
+  std::vector<int32_t> ListTimelineCandidates();
+  void RememberTimeline(int32_t id);
+  void SelectTimeline(int32_t id);
+  void SelectTimelineIfNone(int32_t id);
+  int32_t GetSelectedTimeline();
+  void UnselectTimeline(int32_t id);
+
+  // Executes a host command by name; reports nothing.
+  void RunHostCommand(const std::string& name);
+
+  // Adds the connection to the subscribers of pushed messages ("vitals.subscribe").
+  void Subscribe(const Connection& connection);
+
+  // Read-only views for the command handlers.
+  const SPBasicSuite* BasicSuite() const { return mBasicSuite; }
+  const HostCommandSuite* CommandSuite() const { return mCommandSuite; }
+  HostObjectRef CommandRef() const { return mCommandRef; }
+  const StringSuite* StringSuiteTable() const { return mStringSuite; }
+  bool IsRunning() const { return mRunning.load(); }
+  int32_t SubscriberCount() const { return mSubscriberCount.load(); }
+  int32_t ConnectionCount() const { return mConnectionCount.load(); }
+
+ private:
+  // adobesdk::ControlSurfaceBase
+  KEMStatus GetSurfaceValue(uint32_t* outValue) override;
+  KEMStatus GetTransportInterface(void** outIface) override;
+  KEMStatus GetMixerInterface(void** outIface) override;
+  KEMStatus GetMarkerInterface(void** outIface) override;
+  KEMStatus GetCommandInterface(void** outIface) override;
+  KEMStatus SurfaceEntry6() override;
+  // The identifier text; no suite entry leads here.
+  virtual KEMStatus GetIdentifierText(const char16_t** outText, uint32_t* outLength);
+  // adobesdk::ControlSurfaceMarkerBase [host thread]
+  KEMStatus MarkerChanged(uint32_t index) override;
+  KEMStatus MarkersRebuilt() override;
+  // adobesdk::ControlSurfaceTransportBase [host thread]
+  KEMStatus SetPlay(bool on) override;
+  KEMStatus SetStop(bool on) override;
+  KEMStatus SetRecord(bool on) override;
+  KEMStatus SetRewind(bool on) override;
+  KEMStatus SetFastForward(bool on) override;
+  KEMStatus SetTransportFlag(bool on) override;
+  KEMStatus SetPause(bool on) override;
+  KEMStatus SetTimecode(uint32_t displayMode, const HostString* timecode) override;
+  // adobesdk::ControlSurfaceCommandBase
+  KEMStatus CommandEntry0(void* arg) override;
+
+  void ReleaseHostSuites();
+  int32_t HostMarkerCount();
+  void NoteHostCallback();
+  void ReapFinishedClientThreads();
+  void ClientThreadMain(uint64_t threadId, std::shared_ptr<Connection> connection);
+  std::vector<std::shared_ptr<Connection>> SubscriberConnections();
+
+  const SPBasicSuite* mBasicSuite;
+  const HostSuite* mHostSuite = nullptr;
+  const HostTransportSuite* mTransportSuite = nullptr;
+  const HostCommandSuite* mCommandSuite = nullptr;
+  const HostMixerSuite* mMixerSuite = nullptr;
+  const HostLumetriSuite* mLumetriSuite = nullptr;
+  const HostMarkerSuite* mMarkerSuite = nullptr;
+  HostInstanceHandle mHostHandle = nullptr;
+  HostObjectRef mTransportRef = nullptr;
+  HostObjectRef mCommandRef = nullptr;
+  HostObjectRef mMixerRef = nullptr;
+  HostObjectRef mLumetriRef = nullptr;
+  HostObjectRef mMarkerRef = nullptr;
+  const StringSuite* mStringSuite = nullptr;
+  std::thread mAcceptThread;
+  std::atomic<bool> mRunning{false};
+  int mListenSocket = -1;
+  std::mutex mClientsMutex;
+  std::set<int> mClients;
+  std::atomic<int32_t> mConnectionCount{0};
+  std::set<int> mSubscribers;
+  std::atomic<bool> mPlaying{false};
+  std::thread mVitalsThread;
+  std::atomic<int32_t> mSubscriberCount{0};
+  std::atomic<bool> mPaused{false};
+  std::atomic<bool> mRecording{false};
+  std::atomic<bool> mRewinding{false};
+  std::atomic<bool> mFastForwarding{false};
+  std::mutex mTimecodeMutex;
+  std::string mTimecode;
+  uint32_t mDisplayMode = 0;
+  int64_t mTimecodeTime = 0;
+  std::mutex mEventMutex;
+  std::vector<std::string> mEventQueue;
+  std::condition_variable mEventCondition;
+  int32_t mSelectedTimeline = -1;
+  std::vector<int32_t> mTimelineIds;
+  std::mutex mTimelineMutex;
+  bool mTimelinesValid = false;
+  int64_t mTimelinesTime = 0;
+
+  // Beyond the fields above, guarded by mClientsMutex: every accepted
+  // connection by socket (also those still in the handshake), so that stopping
+  // can shut each down and a push always goes through the connection object;
+  // and the client threads, joined when they end so that nothing runs in this
+  // object after StopServer returns.
+  std::map<int, std::shared_ptr<Connection>> mConnections;
+  std::map<uint64_t, std::thread> mClientThreads;
+  std::vector<uint64_t> mFinishedClientThreads;
+  uint64_t mNextClientThreadId = 0;
+  std::condition_variable mClientsDone;
+  // Steady time of the last transport, timecode or marker callback: the idle
+  // source where the window system offers none.
+  std::atomic<int64_t> mLastHostCallbackTime{0};
+};
+
+}  // namespace KEM

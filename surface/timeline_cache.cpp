@@ -1,0 +1,89 @@
+// The timeline candidate cache. The host offers no list of its timelines, so
+// they are found by probing identifiers with the Video Segment Suite; the
+// result is cached with one preferred identifier. [any thread]
+#include <algorithm>
+
+#include "plugin/host_suites.h"
+#include "surface/clock.h"
+#include "surface/control_surface.h"
+
+namespace KEM {
+namespace {
+constexpr int32_t kProbeCount = 4000000;
+constexpr int32_t kProbeClockEvery = 4096;
+constexpr int64_t kProbeBudgetNs = 3000999999;
+constexpr int64_t kCacheAgeNs = 4999999999;
+}  // namespace
+
+std::vector<int32_t> KEMEngineControlSurface::ListTimelineCandidates() {
+  std::lock_guard<std::mutex> lock(mTimelineMutex);
+  std::vector<int32_t> out;
+  out.reserve(mTimelineIds.size() + 1);
+  if (mSelectedTimeline >= 0) out.push_back(mSelectedTimeline);
+  for (int32_t id : mTimelineIds)
+    if (id != mSelectedTimeline) out.push_back(id);
+  return out;
+}
+
+std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRefresh) {
+  const int64_t start = SteadyNowNs();
+  bool probe;
+  {
+    std::lock_guard<std::mutex> lock(mTimelineMutex);
+    probe = !mTimelinesValid || (allowRefresh && start - mTimelinesTime > kCacheAgeNs);
+  }
+  if (!probe) return ListTimelineCandidates();
+
+  // The probe runs without the lock; an overlapping probe may finish later and win.
+  std::vector<int32_t> found;
+  {
+    ScopedSuite<VideoSegmentSuite> segments(mBasicSuite, kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+    if (segments) {
+      for (int32_t id = 0; id < kProbeCount; ++id) {
+        if (id % kProbeClockEvery == 0 && (SteadyNowNs() - start > kProbeBudgetNs || !mRunning)) break;
+        int32_t handle = 0;
+        if (segments->OpenTimelineSegments(id, &handle) == kStatusSuccess && handle != 0) {
+          segments->CloseTimelineSegments(handle);
+          found.push_back(id);
+        }
+      }
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mTimelineMutex);
+    mTimelineIds = std::move(found);
+    if (mSelectedTimeline >= 0 &&
+        std::find(mTimelineIds.begin(), mTimelineIds.end(), mSelectedTimeline) == mTimelineIds.end())
+      mSelectedTimeline = -1;
+    mTimelinesValid = true;
+    mTimelinesTime = SteadyNowNs();
+  }
+  return ListTimelineCandidates();
+}
+
+void KEMEngineControlSurface::RememberTimeline(int32_t id) {
+  std::lock_guard<std::mutex> lock(mTimelineMutex);
+  if (std::find(mTimelineIds.begin(), mTimelineIds.end(), id) == mTimelineIds.end()) mTimelineIds.push_back(id);
+}
+
+void KEMEngineControlSurface::SelectTimeline(int32_t id) {
+  std::lock_guard<std::mutex> lock(mTimelineMutex);
+  mSelectedTimeline = id;
+}
+
+void KEMEngineControlSurface::SelectTimelineIfNone(int32_t id) {
+  std::lock_guard<std::mutex> lock(mTimelineMutex);
+  if (mSelectedTimeline < 0) mSelectedTimeline = id;
+}
+
+int32_t KEMEngineControlSurface::GetSelectedTimeline() {
+  std::lock_guard<std::mutex> lock(mTimelineMutex);
+  return mSelectedTimeline;
+}
+
+void KEMEngineControlSurface::UnselectTimeline(int32_t id) {
+  std::lock_guard<std::mutex> lock(mTimelineMutex);
+  if (mSelectedTimeline == id) mSelectedTimeline = -1;
+}
+
+}  // namespace KEM

@@ -1,0 +1,206 @@
+// The vitals thread: delivers queued events and, at most every 0.9 s, the
+// vitals message to every subscriber.
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "platform/idle.h"
+#include "plugin/host_suites.h"
+#include "server/connection.h"
+#include "server/frame.h"
+#include "surface/clock.h"
+#include "surface/control_surface.h"
+#include "surface/vitals_format.h"
+
+namespace KEM {
+namespace {
+constexpr int64_t kSecondNs = 1000000000;
+constexpr int64_t kVitalsSpacingNs = 900000000;
+constexpr int64_t kProbePermissionNs = 59999999999;
+constexpr uint64_t kMarkerTotalCap = 1000000;
+constexpr int32_t kMaxMeterChannels = 32;
+
+// One for the whole process, shared by every instance.
+std::atomic<int64_t> gLastVitalsTime{0};
+}  // namespace
+
+// What the vitals thread remembers from one message to the next.
+struct VitalsLoopState {
+  int64_t lastProbePermission = 0;
+  int64_t frameGuess = 30;
+  int64_t largestFrame = 0;
+  double lastSeconds = -1.0;
+  int64_t lastUpdateTime = 0;
+  int32_t lastTimeline = -1;
+  int32_t lastCuts = -1;
+  char previousHash[kSegmentHashSize] = {};
+  bool previousHashPresent = false;
+};
+
+namespace {
+
+// Timeline seconds of the timecode and the speed since the last update.
+double TimecodeSpeed(VitalsLoopState& st, const std::string& timecode, int64_t timecodeTime) {
+  if (timecode.empty()) return 0.0;
+  int64_t n[4] = {0, 0, 0, 0};
+  const int count = SplitTimecode(timecode, n);
+  if (count < 2) return 0.0;
+  double seconds;
+  if (count == 2) {
+    seconds = double(n[0]) * 60 + double(n[1]);
+  } else {
+    seconds = double(n[0]) * 3600 + double(n[1]) * 60 + double(n[2]);
+    if (count == 4) {
+      if (n[3] > st.largestFrame) {
+        st.largestFrame = n[3];
+        st.frameGuess = std::max(st.frameGuess, n[3] + 1);
+      }
+      seconds += double(n[3]) / double(st.frameGuess);
+    }
+  }
+  double speed = 0.0;
+  if (st.lastSeconds >= 0) {
+    const double dt = double(timecodeTime - st.lastUpdateTime) / double(kSecondNs);
+    if (dt > 0.05) speed = (seconds - st.lastSeconds) / dt;
+  }
+  st.lastUpdateTime = timecodeTime;
+  st.lastSeconds = seconds;
+  return speed;
+}
+
+}  // namespace
+
+void KEMEngineControlSurface::VitalsLoop() {
+  if (!mRunning) return;
+  VitalsLoopState st;
+  st.lastProbePermission = SteadyNowNs() - 3600 * kSecondNs;
+  for (;;) {
+    std::vector<std::string> events;
+    {
+      std::unique_lock<std::mutex> lock(mEventMutex);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      while (mEventQueue.empty() && mRunning) {
+        if (mEventCondition.wait_until(lock, deadline) == std::cv_status::timeout) break;
+      }
+      events.swap(mEventQueue);
+    }
+    if (!mRunning) return;
+    const std::vector<std::shared_ptr<Connection>> subscribers = SubscriberConnections();
+    if (subscribers.empty()) continue;
+    for (const std::string& event : events)
+      for (const auto& connection : subscribers) SendText(*connection, event);
+
+    const int64_t now = SteadyNowNs();
+    if (now - gLastVitalsTime.load() < kVitalsSpacingNs) continue;
+    gLastVitalsTime = now;
+
+    VitalsFields f;
+    f.idleSec = platform::IdleSeconds(mLastHostCallbackTime.load());
+    f.playing = mPlaying;
+    f.paused = mPaused;
+    f.recording = mRecording;
+    f.rewind = mRewinding;
+    f.ffwd = mFastForwarding;
+    int64_t timecodeTime;
+    {
+      std::lock_guard<std::mutex> lock(mTimecodeMutex);
+      f.timecode = mTimecode;
+      f.displayMode = mDisplayMode;
+      timecodeTime = mTimecodeTime;
+    }
+    f.speed = TimecodeSpeed(st, f.timecode, timecodeTime);
+
+    // Current timeline, its segment count and hash.
+    int32_t id = GetSelectedTimeline();
+    {
+      ScopedSuite<VideoSegmentSuite> segments(mBasicSuite, kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+      if (segments && id < 0) {
+        const int64_t probeNow = SteadyNowNs();
+        const bool allowRefresh = probeNow - st.lastProbePermission > kProbePermissionNs;
+        if (allowRefresh) st.lastProbePermission = probeNow;
+        const std::vector<int32_t> candidates = GetTimelineCandidates(allowRefresh);
+        if (!candidates.empty()) {
+          id = candidates.front();
+          SelectTimelineIfNone(id);
+        }
+      }
+      if (segments && id >= 0) {
+        ScopedSegments handle(segments.get());
+        if (segments->OpenTimelineSegments(id, handle.out()) == kStatusSuccess && handle.get() != 0) {
+          handle.Adopt();
+          segments->CountSegments(handle.get(), &f.cuts);
+          char hash[kSegmentHashSize] = {};
+          if (segments->ReadSegmentsHash(handle.get(), hash) == kStatusSuccess) {
+            f.edited = id == st.lastTimeline && st.previousHashPresent &&
+                       std::memcmp(hash, st.previousHash, sizeof hash) != 0;
+            std::memcpy(st.previousHash, hash, sizeof hash);
+            st.previousHashPresent = true;
+          }
+        } else {
+          UnselectTimeline(id);
+          id = -1;
+        }
+      }
+    }
+
+    // Change flags.
+    f.seqChanged = st.lastTimeline >= 0 && id >= 0 && st.lastTimeline != id;
+    if (id >= 0) st.lastTimeline = id;
+    const int32_t previousCuts = f.seqChanged ? -1 : st.lastCuts;
+    f.cutsChanged = f.cuts >= 0 && previousCuts >= 0 && f.cuts != previousCuts;
+    st.lastCuts = f.cuts >= 0 ? f.cuts : previousCuts;
+
+    // Markers: the candidates' marker counts, plus the host's own count.
+    const std::vector<int32_t> candidates = ListTimelineCandidates();
+    if (!candidates.empty()) {
+      ScopedSuite<MarkerSuite> markers(mBasicSuite, kMarkerSuiteName, 3);
+      if (markers) {
+        uint64_t total = 0;
+        bool any = false;
+        for (int32_t candidate : candidates) {
+          uint32_t count = 0;
+          if (markers->CountMarkers(candidate, &count) == kStatusSuccess) {
+            total += count;
+            any = true;
+          }
+        }
+        if (any) f.markers = static_cast<int>(std::min(total, kMarkerTotalCap));
+      }
+    }
+    if (mMarkerSuite && mMarkerRef) {
+      int32_t count = 0;
+      if (mMarkerSuite->GetMarkerCount(mMarkerRef, &count) == kStatusSuccess && count != 0)
+        f.markers = (f.markers > 0 ? f.markers : 0) + count;
+    }
+
+    // Tracks, and the audio peak while playing.
+    if (mMixerSuite && mMixerRef) {
+      int32_t tracks = 0;
+      f.tracks = mMixerSuite->GetTrackCount(mMixerRef, &tracks) == kStatusSuccess ? tracks : -1;
+      int32_t meter = 0;
+      if (f.playing && mMixerSuite->GetMeterId(mMixerRef, &meter) == kStatusSuccess && meter != 0) {
+        int32_t channels = 0;
+        if (mMixerSuite->GetMeterChannelCount(mMixerRef, meter, &channels) == kStatusSuccess && channels >= 1 &&
+            channels <= kMaxMeterChannels) {
+          float levels[kMaxMeterChannels] = {};
+          if (mMixerSuite->GetMeterLevels(mMixerRef, meter, channels, levels) == kStatusSuccess) {
+            double peak = -999.0;
+            for (int32_t i = 0; i < channels; ++i) peak = std::max(peak, double(levels[i]));
+            f.audioPeakDb = peak;
+          }
+        }
+      }
+    }
+
+    if (mTransportSuite && mTransportRef) {
+      uint8_t solo = 0;
+      f.soloActive = mTransportSuite->GetSoloActive(mTransportRef, &solo) == kStatusSuccess && solo != 0;
+    }
+
+    const std::string message = FormatVitals(f);
+    for (const auto& connection : subscribers) SendText(*connection, message);
+    if (f.seqChanged) st.previousHashPresent = false;
+  }
+}
+
+}  // namespace KEM

@@ -1,0 +1,73 @@
+#include "surface/vitals_format.h"
+
+#include <cstdio>
+
+#include "surface/version.h"
+
+namespace KEM {
+namespace {
+// Keeps an absurdly long digit run from overflowing; no real timecode gets near it.
+constexpr int64_t kNumberCap = 1000000000000000LL;
+const char* Bool(bool b) { return b ? "true" : "false"; }
+}  // namespace
+
+int SplitTimecode(std::string_view text, int64_t numbers[4]) {
+  int closed = 0;
+  int64_t current = 0;
+  bool digit = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      current = current * 10 + (c - '0');
+      if (current > kNumberCap) current = kNumberCap;
+      digit = true;
+    } else if ((c == ':' || c == ';' || c == '.') && closed < 3 && digit) {
+      numbers[closed++] = current;
+      current = 0;
+      digit = false;
+    }
+  }
+  if (digit && closed < 4) numbers[closed++] = current;
+  return closed;
+}
+
+std::string JsonEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string FormatVitals(const VitalsFields& f) {
+  static constexpr char kFormat[] =
+      "vitals:{\"v\":\"" KEM_ENGINE_VERSION "\",\"playing\":%s,\"idleSec\":%d,\"paused\":%s,\"recording\":%s,\"rewind\":%s,"
+      "\"ffwd\":%s,\"speed\":%.2f,\"timecode\":\"%s\",\"displayMode\":%u,\"cuts\":%d,\"cutsChanged\":%s,"
+      "\"edited\":%s,\"seqChanged\":%s,\"markers\":%d,\"tracks\":%d,\"audioPeakDb\":%.1f,\"soloActive\":%s}";
+  // The timecode is escaped so that the message stays valid JSON; the text is
+  // therefore measured first instead of cut at a fixed size.
+  const std::string timecode = JsonEscape(f.timecode);
+  auto print = [&](char* buffer, size_t size) {
+    return std::snprintf(buffer, size, kFormat, Bool(f.playing), f.idleSec, Bool(f.paused), Bool(f.recording),
+                         Bool(f.rewind), Bool(f.ffwd), f.speed, timecode.c_str(), f.displayMode, f.cuts,
+                         Bool(f.cutsChanged), Bool(f.edited), Bool(f.seqChanged), f.markers, f.tracks,
+                         f.audioPeakDb, Bool(f.soloActive));
+  };
+  const int n = print(nullptr, 0);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  print(out.data(), out.size() + 1);
+  return out;
+}
+
+}  // namespace KEM

@@ -1,0 +1,37 @@
+// The pieces of the vitals message that need no host: the timecode reader,
+// JSON escaping and the message text itself.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace KEM {
+
+// Splits a timecode into at most four numbers: digits accumulate, a separator
+// (':', ';' or '.') closes a number only while fewer than three are closed and
+// a digit was seen since the last close; every other byte is ignored. Returns
+// how many numbers were closed.
+int SplitTimecode(std::string_view text, int64_t numbers[4]);
+
+// The text as the body of a JSON string (quotes, backslashes and control bytes escaped).
+std::string JsonEscape(std::string_view text);
+
+struct VitalsFields {
+  bool playing = false;
+  int idleSec = 0;
+  bool paused = false, recording = false, rewind = false, ffwd = false;
+  double speed = 0.0;
+  std::string timecode;  // unescaped
+  uint32_t displayMode = 0;
+  int cuts = -1;
+  bool cutsChanged = false, edited = false, seqChanged = false;
+  int markers = -1;
+  int tracks = -1;
+  double audioPeakDb = -999.0;
+  bool soloActive = false;
+};
+
+// "vitals:{...}" with the members in their fixed order and number formats.
+std::string FormatVitals(const VitalsFields& fields);
+
+}  // namespace KEM

@@ -1,0 +1,36 @@
+// The tree visitors of the angle and clip-size queries, shared by their time
+// forms and by the marker form.
+#pragma once
+#include <cstdint>
+
+#include "hostsdk/media_suites.h"
+
+namespace KEM {
+
+// The selected multicam angle (1-based) below node, 0 when none. The first
+// answer in walk order wins; media outside the track filter (>= 0) end their branch.
+class AngleVisitor {
+ public:
+  AngleVisitor(const VideoSegmentSuite& suite, int32_t trackFilter) : mSuite(suite), mTrackFilter(trackFilter) {}
+  int32_t operator()(int32_t node, int32_t depth, int32_t track) const;
+
+ private:
+  const VideoSegmentSuite& mSuite;
+  int32_t mTrackFilter;
+};
+
+// The stream frame size of the first media node (in walk order) that passes
+// the track filter and reports a width.
+class ClipSizeVisitor {
+ public:
+  ClipSizeVisitor(const VideoSegmentSuite& suite, int32_t trackFilter) : mSuite(suite), mTrackFilter(trackFilter) {}
+  void operator()(int32_t node, int32_t depth, int32_t track);
+  int32_t width = 0;
+  int32_t height = 0;
+
+ private:
+  const VideoSegmentSuite& mSuite;
+  int32_t mTrackFilter;
+};
+
+}  // namespace KEM
