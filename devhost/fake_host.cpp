@@ -182,11 +182,12 @@ const OfferedSuite kOffered[] = {
 
 FakeHost::FakeHost(Project project) : mProject(std::move(project)) {
   for (const auto& t : mProject.timelines) mTimelines[t->id] = t;
+  mPrevious = gCurrent;
   gCurrent = this;
 }
 
 FakeHost::~FakeHost() {
-  if (gCurrent == this) gCurrent = nullptr;
+  if (gCurrent == this) gCurrent = mPrevious;
 }
 
 FakeHost* FakeHost::Current() { return gCurrent; }

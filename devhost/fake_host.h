@@ -10,7 +10,7 @@
 //
 // What it leaves out: anything the plug-in never calls (reserved slots answer
 // kStatusNotImplemented), real rendering, and persistence. The suites carry no
-// context pointer, so at most one FakeHost exists at a time (Current()).
+// context pointer, so they serve the latest FakeHost still alive (Current()).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -137,6 +137,7 @@ class FakeHost {
   const Node* FindNode(int32_t node) const;
 
   mutable std::mutex mMutex;
+  FakeHost* mPrevious = nullptr;  // the host that was current before this one
   Project mProject;
   std::map<int32_t, std::shared_ptr<const Timeline>> mTimelines;
   std::map<std::pair<std::string, int32_t>, int> mHeld;

@@ -27,48 +27,12 @@ std::atomic<int64_t> gLastVitalsTime{0};
 // What the vitals thread remembers from one message to the next.
 struct VitalsLoopState {
   int64_t lastProbePermission = 0;
-  int64_t frameGuess = 30;
-  int64_t largestFrame = 0;
-  double lastSeconds = -1.0;
-  int64_t lastUpdateTime = 0;
+  TimecodeSpeed speed;
   int32_t lastTimeline = -1;
   int32_t lastCuts = -1;
   char previousHash[kSegmentHashSize] = {};
   bool previousHashPresent = false;
 };
-
-namespace {
-
-// Timeline seconds of the timecode and the speed since the last update.
-double TimecodeSpeed(VitalsLoopState& st, const std::string& timecode, int64_t timecodeTime) {
-  if (timecode.empty()) return 0.0;
-  int64_t n[4] = {0, 0, 0, 0};
-  const int count = SplitTimecode(timecode, n);
-  if (count < 2) return 0.0;
-  double seconds;
-  if (count == 2) {
-    seconds = double(n[0]) * 60 + double(n[1]);
-  } else {
-    seconds = double(n[0]) * 3600 + double(n[1]) * 60 + double(n[2]);
-    if (count == 4) {
-      if (n[3] > st.largestFrame) {
-        st.largestFrame = n[3];
-        st.frameGuess = std::max(st.frameGuess, n[3] + 1);
-      }
-      seconds += double(n[3]) / double(st.frameGuess);
-    }
-  }
-  double speed = 0.0;
-  if (st.lastSeconds >= 0) {
-    const double dt = double(timecodeTime - st.lastUpdateTime) / double(kSecondNs);
-    if (dt > 0.05) speed = (seconds - st.lastSeconds) / dt;
-  }
-  st.lastUpdateTime = timecodeTime;
-  st.lastSeconds = seconds;
-  return speed;
-}
-
-}  // namespace
 
 void KEMEngineControlSurface::VitalsLoop() {
   if (!mRunning) return;
@@ -108,7 +72,7 @@ void KEMEngineControlSurface::VitalsLoop() {
       f.displayMode = mDisplayMode;
       timecodeTime = mTimecodeTime;
     }
-    f.speed = TimecodeSpeed(st, f.timecode, timecodeTime);
+    if (!f.timecode.empty()) f.speed = st.speed.Update(f.timecode, timecodeTime);
 
     // Current timeline, its segment count and hash.
     int32_t id = GetSelectedTimeline();

@@ -1,5 +1,6 @@
 #include "surface/vitals_format.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "surface/version.h"
@@ -28,6 +29,33 @@ int SplitTimecode(std::string_view text, int64_t numbers[4]) {
   }
   if (digit && closed < 4) numbers[closed++] = current;
   return closed;
+}
+
+double TimecodeSpeed::Update(std::string_view timecode, int64_t timeNs) {
+  int64_t n[4] = {0, 0, 0, 0};
+  const int count = SplitTimecode(timecode, n);
+  if (count < 2) return 0.0;
+  double seconds;
+  if (count == 2) {
+    seconds = double(n[0]) * 60 + double(n[1]);
+  } else {
+    seconds = double(n[0]) * 3600 + double(n[1]) * 60 + double(n[2]);
+    if (count == 4) {
+      if (n[3] > mLargestFrame) {
+        mLargestFrame = n[3];
+        mFrameGuess = std::max(mFrameGuess, n[3] + 1);
+      }
+      seconds += double(n[3]) / double(mFrameGuess);
+    }
+  }
+  double speed = 0.0;
+  if (mLastSeconds >= 0) {
+    const double dt = double(timeNs - mLastTime) / 1e9;
+    if (dt > 0.05) speed = (seconds - mLastSeconds) / dt;
+  }
+  mLastTime = timeNs;
+  mLastSeconds = seconds;
+  return speed;
 }
 
 std::string JsonEscape(std::string_view text) {

@@ -13,6 +13,24 @@ namespace KEM {
 // how many numbers were closed.
 int SplitTimecode(std::string_view text, int64_t numbers[4]);
 
+// Timeline seconds of successive timecodes, and the playback speed between
+// them. The frame-rate guess starts at 30 and only grows: a frame number f
+// larger than any seen raises it to at least f + 1.
+class TimecodeSpeed {
+ public:
+  // The speed for a timecode stored at timeNs (steady clock), in timeline
+  // seconds per second; 0 when it cannot be computed. Texts with fewer than
+  // two numbers change nothing.
+  double Update(std::string_view timecode, int64_t timeNs);
+  int64_t frameGuess() const { return mFrameGuess; }
+
+ private:
+  int64_t mFrameGuess = 30;
+  int64_t mLargestFrame = 0;
+  double mLastSeconds = -1.0;
+  int64_t mLastTime = 0;
+};
+
 // The text as the body of a JSON string (quotes, backslashes and control bytes escaped).
 std::string JsonEscape(std::string_view text);
 

@@ -1,0 +1,80 @@
+// The loopback listener: the 16-connection cap, a port already taken, and stopping.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/support/server_fixture.h"
+
+namespace KEM::test {
+namespace {
+
+using ListenerTest = ServerTest;
+using Clock = std::chrono::steady_clock;
+
+TEST_F(ListenerTest, SeventeenthConnectionIsClosedWithoutABytes) {
+  Start();
+  std::vector<std::unique_ptr<WsClient>> clients;
+  for (int i = 0; i < 16; ++i) clients.push_back(Client());
+  WsClient extra;
+  ASSERT_TRUE(extra.connected());
+  std::string got;
+  EXPECT_TRUE(extra.WaitClosed(3000, &got)) << "received: " << got;
+
+  clients.pop_back();  // one of the sixteen ends
+  std::unique_ptr<WsClient> again;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    again = std::make_unique<WsClient>();
+    if (again->Open()) break;
+    again.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(again);
+  EXPECT_EQ(Ask(*again, "get.version"), "version:1.2.4");
+  for (auto& c : clients) EXPECT_EQ(Ask(*c, "get.version"), "version:1.2.4");
+}
+
+TEST_F(ListenerTest, PortHeldElsewhereLeavesNoListener) {
+  const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+  int on = 1;  // only to bind past the TIME_WAIT of earlier tests; two listeners still exclude each other
+  ::setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(7890);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(holder, 4), 0);
+  Start();
+  ::close(holder);
+  EXPECT_FALSE(PortAccepts());  // the instance did not bind; the host goes on
+  EXPECT_EQ(session->CallTransport(devhost::PluginSession::Transport::kPlay, 1), kStatusSuccess);
+}
+
+TEST_F(ListenerTest, StopWithoutClientsIsPrompt) {
+  Start();
+  const auto start = Clock::now();
+  Stop();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  EXPECT_FALSE(PortAccepts());
+}
+
+TEST_F(ListenerTest, StopEndsEveryConnectionIncludingThoseInTheHandshake) {
+  Start();
+  auto open = Client();
+  WsClient silent;  // connected, sends nothing: still in the handshake
+  WsClient partial;
+  partial.SendRaw("GET / HTTP/1.1\r\nHost: x");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto start = Clock::now();
+  Stop();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  EXPECT_TRUE(open->WaitClosed(1000));
+  EXPECT_TRUE(silent.WaitClosed(1000));
+  EXPECT_TRUE(partial.WaitClosed(1000));
+}
+
+}  // namespace
+}  // namespace KEM::test

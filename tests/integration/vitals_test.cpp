@@ -1,0 +1,237 @@
+// Host callbacks, events and the vitals message as subscribers receive them.
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/support/server_fixture.h"
+
+namespace KEM::test {
+namespace {
+
+using json = nlohmann::json;
+using Transport = devhost::PluginSession::Transport;
+using Clock = std::chrono::steady_clock;
+
+class VitalsTest : public ServerTest {
+ protected:
+  std::unique_ptr<WsClient> Subscriber() {
+    auto client = Client();
+    client->SendText("vitals.subscribe");
+    // A round trip, so the subscription is in place when this returns.
+    client->SendText("get.version");
+    for (std::string m = client->ReadText(); m != "version:1.2.4"; m = client->ReadText())
+      if (m.empty()) ADD_FAILURE() << "no reply";
+    return client;
+  }
+  // The next vitals message, parsed; events met on the way are appended to events.
+  json NextVitals(WsClient& client, std::vector<std::string>* events = nullptr, std::string* raw = nullptr) {
+    for (;;) {
+      const std::string m = client.ReadText(4000);
+      if (m.empty()) {
+        ADD_FAILURE() << "no vitals message";
+        return json();
+      }
+      if (m.rfind("vitals:", 0) == 0) {
+        if (raw) *raw = m;
+        return json::parse(m.substr(7));
+      }
+      if (events) events->push_back(m);
+    }
+  }
+};
+
+TEST_F(VitalsTest, NothingWithoutSubscribers) {
+  Start();
+  session->CallTransport(Transport::kPlay, 1);
+  auto client = Subscriber();
+  std::vector<std::string> events;
+  const json v = NextVitals(*client, &events);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(v["playing"], true);  // the state changed all the same
+}
+
+TEST_F(VitalsTest, EventsReachEverySubscriberInOrder) {
+  Start(R"({"hostMarkerCount": 5})");
+  auto a = Subscriber();
+  auto b = Subscriber();
+  session->CallTransport(Transport::kPlay, 2);
+  session->CallTransport(Transport::kStop, 0);
+  session->CallMarkerChanged(4294967295u);
+  session->CallMarkersRebuilt();
+  session->CallTransport(Transport::kFlag, 1);  // no event
+  const std::vector<std::string> expected = {
+      R"(event:transport:{"type":"play","on":true})", R"(event:transport:{"type":"stop","on":false})",
+      R"(event:marker:{"type":"changed","index":4294967295,"count":5})", R"(event:marker:{"type":"rebuild","count":5})"};
+  for (WsClient* client : {a.get(), b.get()}) {
+    std::vector<std::string> events;
+    while (events.size() < expected.size()) {
+      const std::string m = client->ReadText(3000);
+      if (m.empty()) break;
+      if (m.rfind("event:", 0) == 0) events.push_back(m);
+    }
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(NextVitals(*client)["playing"], true);  // stop with on = false leaves playing as it was
+  }
+}
+
+TEST_F(VitalsTest, TransportFlagsAndEveryField) {
+  Start(R"({"solo": true, "mixer": {"tracks": 3, "meterId": 7, "levels": [-12.0, -6.5]},
+            "timelines": [{"id": 1, "cuts": 4, "markers": [{"name": "a", "time": 0}, {"name": "b", "time": 1}]}],
+            "hostMarkerCount": 2})");
+  auto client = Subscriber();
+  std::string raw;
+  json v = NextVitals(*client, nullptr, &raw);
+  const std::vector<std::string> keys = {"v", "playing", "idleSec", "paused", "recording", "rewind", "ffwd",
+                                         "speed", "timecode", "displayMode", "cuts", "cutsChanged", "edited",
+                                         "seqChanged", "markers", "tracks", "audioPeakDb", "soloActive"};
+  std::vector<std::string> seen;
+  for (auto it = v.begin(); it != v.end(); ++it) seen.push_back(it.key());
+  std::sort(seen.begin(), seen.end());
+  std::vector<std::string> sortedKeys = keys;
+  std::sort(sortedKeys.begin(), sortedKeys.end());
+  EXPECT_EQ(seen, sortedKeys);
+  EXPECT_NE(raw.find("\"speed\":0.00,"), std::string::npos) << raw;
+  EXPECT_NE(raw.find("\"audioPeakDb\":-999.0,"), std::string::npos) << raw;
+  EXPECT_EQ(v["v"], "1.2.4");
+  EXPECT_EQ(v["cuts"], 4);
+  EXPECT_EQ(v["markers"], 4);  // two on the timeline, two from the host's count
+  EXPECT_EQ(v["tracks"], 3);
+  EXPECT_EQ(v["soloActive"], true);
+
+  session->CallTransport(Transport::kPlay, 1);
+  session->CallTransport(Transport::kRecord, 1);
+  session->CallTransport(Transport::kRewind, 1);
+  session->CallTransport(Transport::kFastForward, 1);
+  v = NextVitals(*client, nullptr, &raw);
+  EXPECT_EQ(v["playing"], true);
+  EXPECT_EQ(v["recording"], true);
+  EXPECT_EQ(v["rewind"], true);
+  EXPECT_EQ(v["ffwd"], true);
+  EXPECT_NE(raw.find("\"audioPeakDb\":-6.5,"), std::string::npos) << raw;  // measured while playing
+
+  session->CallTransport(Transport::kPause, 1);  // pause on clears playing
+  v = NextVitals(*client);
+  EXPECT_EQ(v["paused"], true);
+  EXPECT_EQ(v["playing"], false);
+  EXPECT_EQ(v["audioPeakDb"], -999.0);
+  session->CallTransport(Transport::kPlay, 1);
+  session->CallTransport(Transport::kPause, 0);  // pause off leaves playing
+  v = NextVitals(*client);
+  EXPECT_EQ(v["paused"], false);
+  EXPECT_EQ(v["playing"], true);
+}
+
+TEST_F(VitalsTest, TimecodeOnlyWhileSubscribedAndEscaped) {
+  Start();
+  session->CallSetTimecode("00:00:01:00", 1);  // nobody subscribed: not stored
+  auto client = Subscriber();
+  json v = NextVitals(*client);
+  EXPECT_EQ(v["timecode"], "");
+  session->CallSetTimecode("00:00\"01\\02", 3);
+  v = NextVitals(*client);
+  EXPECT_EQ(v["timecode"], "00:00\"01\\02");
+  EXPECT_EQ(v["displayMode"], 3);
+}
+
+TEST_F(VitalsTest, SpeedFromTwoTimecodesOneSecondApart) {
+  Start();
+  auto client = Subscriber();
+  auto vitalsWith = [&](const std::string& timecode) {
+    for (int i = 0; i < 5; ++i) {
+      json v = NextVitals(*client);
+      if (v["timecode"] == timecode) return v;
+    }
+    ADD_FAILURE() << "no vitals with " << timecode;
+    return json();
+  };
+  // Two seconds apart, so that some vitals message surely sees the first
+  // timecode on its own (the exact one-second case is in the unit tests).
+  const auto first = Clock::now();
+  session->CallSetTimecode("00:00:09:15", 0);
+  vitalsWith("00:00:09:15");
+  std::this_thread::sleep_until(first + std::chrono::seconds(2));
+  session->CallSetTimecode("00:00:11:15", 0);
+  json v = vitalsWith("00:00:11:15");
+  EXPECT_NEAR(v["speed"].get<double>(), 1.0, 0.02);
+  v = NextVitals(*client);  // no new timecode: the same update time gives 0
+  EXPECT_EQ(v["speed"].get<double>(), 0.0);
+}
+
+TEST_F(VitalsTest, ChangeFlagsAcrossAnEditAndATimelineSwitch) {
+  Start(R"({"timelines": [{"id": 1, "cuts": 3, "segments": [{"start": 0, "end": 10, "root": {"type": "N"}}]},
+                          {"id": 2, "cuts": 5, "markers": [{"name": "two", "time": 0}],
+                           "segments": [{"start": 0, "end": 10, "root": {"type": "N"}}]}]})");
+  auto client = Subscriber();
+  json v = NextVitals(*client);
+  EXPECT_EQ(v["cuts"], 3);
+  EXPECT_EQ(v["seqChanged"], false);
+  EXPECT_EQ(v["edited"], false);
+
+  host->EditTimeline(1, 4);
+  v = NextVitals(*client);
+  EXPECT_EQ(v["cuts"], 4);
+  EXPECT_EQ(v["cutsChanged"], true);
+  EXPECT_EQ(v["edited"], true);
+
+  v = NextVitals(*client);
+  EXPECT_EQ(v["cutsChanged"], false);
+  EXPECT_EQ(v["edited"], false);
+
+  client->SendText("get.angle.marker:two");  // a found marker selects timeline 2
+  v = NextVitals(*client);
+  EXPECT_EQ(v["cuts"], 5);
+  EXPECT_EQ(v["seqChanged"], true);
+  EXPECT_EQ(v["cutsChanged"], false);
+  EXPECT_EQ(v["edited"], false);
+
+  host->EditTimeline(2, std::nullopt);
+  v = NextVitals(*client);  // the hash kept at the switch was dropped
+  EXPECT_EQ(v["seqChanged"], false);
+  EXPECT_EQ(v["edited"], false);
+  host->EditTimeline(2, std::nullopt);
+  v = NextVitals(*client);
+  EXPECT_EQ(v["edited"], true);
+}
+
+TEST_F(VitalsTest, StalledSubscriberIsDroppedAndOthersGoOn) {
+  Start();
+  auto fast = Subscriber();
+  auto slow = Subscriber();
+  int small = 4096;
+  ::setsockopt(slow->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+
+  // Enough events to fill the stalled connection's buffers many times over.
+  constexpr int kEvents = 150000;
+  std::atomic<int> received{0};
+  std::atomic<bool> sawVitalsAfter{false};
+  std::thread reader([&] {
+    for (;;) {
+      const std::string m = fast->ReadText(8000);
+      if (m.empty()) return;
+      if (m.rfind("event:marker:", 0) == 0) ++received;
+      else if (m.rfind("vitals:", 0) == 0 && received == kEvents) {
+        sawVitalsAfter = true;
+        return;
+      }
+    }
+  });
+  for (int i = 0; i < kEvents; ++i) session->CallMarkersRebuilt();
+  reader.join();
+  EXPECT_EQ(received.load(), kEvents);
+  EXPECT_TRUE(sawVitalsAfter.load());
+  // The stalled connection was shut down: draining it ends in end of stream.
+  std::string drained;
+  bool ended = false;
+  for (int i = 0; i < 2000 && !ended; ++i) {
+    const std::string chunk = slow->ReadRaw(1 << 20, 2000);
+    ended = chunk.empty();
+  }
+  EXPECT_TRUE(ended);
+}
+
+}  // namespace
+}  // namespace KEM::test

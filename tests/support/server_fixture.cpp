@@ -1,0 +1,87 @@
+#include "tests/support/server_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "plugin/entry.h"
+
+namespace KEM::test {
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+bool PortAccepts(uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void ServerTest::SetUp() {
+  // A fresh HOME per test: the user allowlist is whatever the test writes there.
+  char pattern[] = "/tmp/kem-home-XXXXXX";
+  mHome = ::mkdtemp(pattern);
+  ::setenv("HOME", mHome.c_str(), 1);
+}
+
+void ServerTest::Start(const std::string& projectJson, const std::function<void(devhost::FakeHost&)>& configure) {
+  host = std::make_unique<devhost::FakeHost>(devhost::ParseProject(projectJson));
+  if (configure) configure(*host);
+  session = std::make_unique<devhost::PluginSession>(*host, &EntryPoint);
+  ASSERT_TRUE(session->Start()) << session->Error();
+  mAttachedSuites = host->HeldSuites();
+}
+
+void ServerTest::Stop() {
+  if (session) session->Stop();
+}
+
+void ServerTest::TearDown() {
+  if (!host) return;
+  Stop();
+  // What is left is the suites suite, which a plug-in that registered suites keeps.
+  const std::map<std::string, int> kept = {{"SP Suites Suite/2", 1}};
+  EXPECT_EQ(host->HeldSuites(), kept);
+  const devhost::HeldCounts counts = host->Counts();
+  EXPECT_EQ(counts.strings, 0);
+  EXPECT_EQ(counts.segments, 0);
+  EXPECT_EQ(counts.nodes, 0);
+  EXPECT_EQ(host->MisuseCount(), 0);
+  session.reset();
+  host.reset();
+  std::filesystem::remove_all(mHome);
+}
+
+std::unique_ptr<WsClient> ServerTest::Client(const std::string& origin) {
+  auto client = std::make_unique<WsClient>();
+  EXPECT_TRUE(client->connected());
+  EXPECT_TRUE(client->Open(origin));
+  return client;
+}
+
+std::string ServerTest::Ask(WsClient& client, const std::string& request, int timeoutMs) {
+  client.SendText(request);
+  return client.ReadText(timeoutMs);
+}
+
+void ServerTest::ExpectRequestResourcesReleased() {
+  const devhost::HeldCounts counts = host->Counts();
+  EXPECT_EQ(counts.strings, 0);
+  EXPECT_EQ(counts.segments, 0);
+  EXPECT_EQ(counts.nodes, 0);
+  EXPECT_EQ(host->HeldSuites(), mAttachedSuites);
+}
+
+}  // namespace KEM::test

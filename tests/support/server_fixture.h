@@ -1,0 +1,51 @@
+// A running plug-in against the fake host, for tests that talk to it over the
+// socket. TearDown stops it through the orderly path and checks that the
+// plug-in gave back everything it took from the host.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "devhost/fake_host.h"
+#include "devhost/plugin_session.h"
+#include "tests/support/ws_client.h"
+
+namespace KEM::test {
+
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Loads the project, lets configure adjust the fake host, starts the plug-in.
+  void Start(const std::string& projectJson = "{}",
+             const std::function<void(devhost::FakeHost&)>& configure = nullptr);
+  void Stop();
+
+  // A client that completed the upgrade (fails the test otherwise).
+  std::unique_ptr<WsClient> Client(const std::string& origin = "");
+  // Sends one request and returns its one reply ("" when none came within timeoutMs).
+  std::string Ask(WsClient& client, const std::string& request, int timeoutMs = 5000);
+  // Every host string, segments handle and node is given back, and only the
+  // suites the attached instance keeps are held.
+  void ExpectRequestResourcesReleased();
+
+  std::string HomeDir() const { return mHome; }
+
+  std::unique_ptr<devhost::FakeHost> host;
+  std::unique_ptr<devhost::PluginSession> session;
+
+ private:
+  std::map<std::string, int> mAttachedSuites;
+  std::string mHome;
+};
+
+// Writes text to a file, creating its folders.
+void WriteFile(const std::string& path, const std::string& text);
+// True when 127.0.0.1:7890 accepts a TCP connection.
+bool PortAccepts(uint16_t port = 7890);
+
+}  // namespace KEM::test
