@@ -3,13 +3,16 @@
 # that are missing. Used by `make`; safe to run again.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libssl-dev nlohmann-json3-dev libcpp-httplib-dev nodejs npm)
+packages=(g++ cmake ninja-build libgtest-dev libssl-dev nlohmann-json3-dev libcpp-httplib-dev)
 packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Node.js may come from another repository that bundles npm: ask for the commands, not the packages.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
