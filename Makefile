@@ -4,7 +4,11 @@ BUILD   ?= build
 CONFIG  ?= RelWithDebInfo
 WERROR  ?= $(if $(CI),ON,OFF)
 
-.PHONY: all build deps test run clean
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := handshake frame origin dispatcher
+SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
+
+.PHONY: all build deps test run clean asan tsan fuzz stress
 
 all: build
 
@@ -15,12 +19,40 @@ build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(CONFIG) -DKEM_WERROR=$(WERROR) >/dev/null
 	@ninja -C $(BUILD)
 
-test: build
+# Every test in the normal build, then the unit, integration and corpus
+# replays again under AddressSanitizer + UndefinedBehaviorSanitizer.
+test: build asan
 	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
 	@ctest --test-dir $(BUILD) --output-on-failure
+	@ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure
+
+asan: deps
+	@cmake -S . -B build-asan -G Ninja $(SANITIZE_FLAGS) -DKEM_SANITIZE=address,undefined >/dev/null
+	@ninja -C build-asan
+
+# The same tests under ThreadSanitizer.
+tsan: deps
+	@cmake -S . -B build-tsan -G Ninja $(SANITIZE_FLAGS) -DKEM_SANITIZE=thread >/dev/null
+	@ninja -C build-tsan
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure
+
+# Each libFuzzer target for FUZZ_SECONDS, starting from the committed seeds.
+# New inputs go to build-fuzz/corpus; crashes to build-fuzz/crash-*.
+fuzz: deps
+	@scripts/install-deps.sh clang libclang-rt-14-dev
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja $(SANITIZE_FLAGS) -DKEM_FUZZ=ON \
+	  -DKEM_SANITIZE=address,undefined,fuzzer-no-link >/dev/null
+	@ninja -C build-fuzz $(addprefix kem_fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; \
+	  echo "== fuzzing $$t for $(FUZZ_SECONDS) s"; \
+	  build-fuzz/tests/fuzz/kem_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=20 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/crash-$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
+	done
 
 run: build
 	@$(BUILD)/kem-devhost --project examples/demo-project.json
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

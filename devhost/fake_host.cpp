@@ -269,6 +269,12 @@ void FakeHost::AddTimeline(std::shared_ptr<const Timeline> timeline) {
   mTimelines[timeline->id] = std::move(timeline);
 }
 
+void FakeHost::ReplaceTimelines(const std::vector<std::shared_ptr<const Timeline>>& timelines) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mTimelines.clear();
+  for (const auto& t : timelines) mTimelines[t->id] = t;
+}
+
 void FakeHost::SetLevels(std::vector<float> levels) {
   std::lock_guard<std::mutex> lock(mMutex);
   mProject.mixer.levels = std::move(levels);

@@ -75,6 +75,7 @@ class FakeHost {
   bool EditTimeline(int32_t id, std::optional<int32_t> cuts);
   bool RemoveTimeline(int32_t id);
   void AddTimeline(std::shared_ptr<const Timeline> timeline);  // replaces one with the same id
+  void ReplaceTimelines(const std::vector<std::shared_ptr<const Timeline>>& timelines);
   void SetLevels(std::vector<float> levels);
   void SetSolo(bool solo);
 

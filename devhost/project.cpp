@@ -1,5 +1,6 @@
 #include "devhost/project.h"
 
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -147,7 +148,7 @@ std::shared_ptr<const Timeline> ParseTimelineJson(const json& j, const std::stri
 json ParseJson(const std::string& text) {
   try {
     return json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {  // syntax errors, and numbers too large to hold
     throw ProjectError(std::string("not valid JSON: ") + e.what());
   }
 }
@@ -189,7 +190,8 @@ Project ParseProject(const std::string& text) {
     if (m.contains("levels")) {
       if (!m["levels"].is_array()) Fail("mixer.levels", "must be an array of numbers");
       for (const json& level : m["levels"]) {
-        if (!level.is_number()) Fail("mixer.levels", "must be an array of numbers");
+        if (!level.is_number() || !(std::fabs(level.get<double>()) <= 1000.0))
+          Fail("mixer.levels", "must be an array of numbers from -1000 to 1000 (dB)");
         p.mixer.levels.push_back(level.get<float>());
       }
     }

@@ -131,6 +131,9 @@ TEST(DevHost, DemoProjectControlLinesAndQuit) {
   EXPECT_EQ(p.OutLine(), "exec\t\tcmd.multicam.choosenocut.camera3");
 
   client.SendText("vitals.subscribe");
+  client.SendText("get.version");  // once answered, the subscription is in place
+  for (std::string m = client.ReadText(); m != "version:1.2.4" && !m.empty(); m = client.ReadText()) {
+  }
   p.Send("play on");
   const auto start = std::chrono::steady_clock::now();
   bool playing = false;

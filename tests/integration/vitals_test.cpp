@@ -148,15 +148,18 @@ TEST_F(VitalsTest, SpeedFromTwoTimecodesOneSecondApart) {
     ADD_FAILURE() << "no vitals with " << timecode;
     return json();
   };
-  // Two seconds apart, so that some vitals message surely sees the first
-  // timecode on its own (the exact one-second case is in the unit tests).
+  // Two seconds apart, and the second only once a vitals message has seen the
+  // first on its own (the exact one-second case is in the unit tests). The
+  // speed is timeline seconds over the real time between the two callbacks.
   const auto first = Clock::now();
   session->CallSetTimecode("00:00:09:15", 0);
   vitalsWith("00:00:09:15");
   std::this_thread::sleep_until(first + std::chrono::seconds(2));
+  const auto second = Clock::now();
   session->CallSetTimecode("00:00:11:15", 0);
   json v = vitalsWith("00:00:11:15");
-  EXPECT_NEAR(v["speed"].get<double>(), 1.0, 0.02);
+  const double real = std::chrono::duration<double>(second - first).count();
+  EXPECT_NEAR(v["speed"].get<double>(), 2.0 / real, 0.02);
   v = NextVitals(*client);  // no new timecode: the same update time gives 0
   EXPECT_EQ(v["speed"].get<double>(), 0.0);
 }

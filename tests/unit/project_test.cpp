@@ -45,6 +45,10 @@ TEST(Project, ErrorsNameTheField) {
     }
   }
   EXPECT_THROW(ParseProject("{"), ProjectError);
+  // Found by fuzzing: a number too large for JSON's double escaped as another exception.
+  EXPECT_THROW(ParseProject(R"({"ticksPerSecond": 6666e666666})"), ProjectError);
+  EXPECT_THROW(ParseProject(R"({"mixer": {"levels": [1e300]}})"), ProjectError);
+  EXPECT_THROW(ParseTimeline(R"({"id": 1e999})"), ProjectError);
 }
 
 TEST(Project, LoadFileNamesTheFile) {
