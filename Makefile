@@ -22,6 +22,7 @@ build: deps
 # Every test in the normal build, then the unit, integration and corpus
 # replays again under AddressSanitizer + UndefinedBehaviorSanitizer.
 test: build asan
+	@scripts/install-deps.sh chromium
 	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
 	@ctest --test-dir $(BUILD) --output-on-failure
 	@ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
