@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := handshake frame origin dispatcher
 SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
 
-.PHONY: all build deps test run clean asan tsan fuzz stress
+.PHONY: all build deps test run clean asan tsan fuzz stress bench
 
 all: build
 
@@ -55,5 +55,17 @@ fuzz: deps
 run: build
 	@$(BUILD)/kem-devhost --project examples/demo-project.json
 
+# Longer load and fault tests (KEM_STRESS_SECONDS, default 60).
+stress: build
+	@KEM_STRESS_SECONDS=$${KEM_STRESS_SECONDS:-60} $(BUILD)/tests/kem_stress_tests
+
+# Release build; KEM Engine against the raw TCP and Beast echo baselines; rewrites docs/performance.md.
+bench: deps
+	@scripts/install-deps.sh libboost-dev
+	@cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKEM_TESTS=OFF -DKEM_BENCH=ON >/dev/null
+	@ninja -C build-release
+	@build-release/bench/kem-bench build-release/kem-devhost build-release/bench/kem_raw_echo \
+	  build-release/bench/kem_beast_echo examples/demo-project.json docs/performance.md
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-release

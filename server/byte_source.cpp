@@ -12,6 +12,13 @@ namespace KEM {
 
 long SocketSource::Receive(uint8_t* buffer, size_t size, int timeoutMs) {
   if (timeoutMs >= 0) {
+    // Usually the bytes are already there: take them without waiting first.
+    ssize_t n;
+    do {
+      n = ::recv(mFd, buffer, size, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) return static_cast<long>(n);
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return 0;
     pollfd p{mFd, POLLIN, 0};
     int r;
     do {

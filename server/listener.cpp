@@ -2,6 +2,7 @@
 // cap, and StopServer, which returns only once every client thread has ended.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -59,6 +60,12 @@ void KEMEngineControlSurface::AcceptLoop() {
     }
     timeval timeout{kSendTimeoutSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    // Every frame is written whole in one go, so there is nothing for Nagle's
+    // algorithm to gather: without this, the second of two quick frames (a
+    // multi-line reply, an event right after a reply) waits for the peer's
+    // delayed acknowledgement.
+    int noDelay = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     platform::PrepareClientSocket(fd);
     auto connection = std::make_shared<Connection>(fd);
     std::lock_guard<std::mutex> lock(mClientsMutex);
