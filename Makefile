@@ -19,14 +19,16 @@ build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(CONFIG) -DKEM_WERROR=$(WERROR) >/dev/null
 	@ninja -C $(BUILD)
 
-# Every test in the normal build, then the unit, integration and corpus
-# replays again under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Every test in the normal build, then the unit, integration, stress and
+# corpus-replay tests again under AddressSanitizer + UndefinedBehaviorSanitizer
+# and under ThreadSanitizer.
 test: build asan
 	@scripts/install-deps.sh chromium
 	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
 	@ctest --test-dir $(BUILD) --output-on-failure
 	@ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure
+	@$(MAKE) --no-print-directory tsan
 
 asan: deps
 	@cmake -S . -B build-asan -G Ninja $(SANITIZE_FLAGS) -DKEM_SANITIZE=address,undefined >/dev/null

@@ -98,15 +98,24 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
   ::setsockopt(stalled.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
   stalled.SendText("vitals.subscribe");
 
-  constexpr int kClients = 14;
+  // With the stalled subscriber these take all 16 slots. Each is opened before
+  // the churn starts; a slot of the quiet client above may take a moment to free.
+  constexpr int kClients = 15;
+  std::vector<std::unique_ptr<WsClient>> clients;
+  for (int c = 0; c < kClients; ++c) {
+    std::unique_ptr<WsClient> client;
+    for (int attempt = 0; attempt < 50 && !client; ++attempt) {
+      auto candidate = std::make_unique<WsClient>();
+      if (candidate->Open()) client = std::move(candidate);
+      else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(client) << "client " << c << " could not connect";
+    clients.push_back(std::move(client));
+  }
   for (int c = 0; c < kClients; ++c) {
     vitalsSeen.push_back(std::make_unique<std::atomic<int>>(0));
     threads.emplace_back([&, c] {
-      WsClient client;
-      if (!client.Open()) {
-        ++failures;
-        return;
-      }
+      WsClient& client = *clients[c];
       client.SendText("vitals.subscribe");
       std::mt19937 rng(c);
       while (running) {
@@ -143,9 +152,10 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
     });
   }
   // The host side: transport, timecode and marker callbacks at a high rate.
-  threads.emplace_back([&] {
+  std::atomic<bool> hostCalling{true};
+  std::thread hostSide([&] {
     int i = 0;
-    while (running) {
+    while (hostCalling) {
       session->CallTransport(static_cast<Transport>(i % 7), i % 2);
       session->CallSetTimecode("00:00:" + std::to_string(10 + i % 50) + ":" + std::to_string(i % 24), 0);
       session->CallMarkerChanged(static_cast<uint32_t>(i));
@@ -165,11 +175,17 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
         extra.ReadText(2000);
       }
       ++churned;
+      // At most a few hundred a second, so that closed connections waiting out
+      // TIME_WAIT never use up the loopback's ephemeral ports in longer runs.
+      std::this_thread::sleep_for(std::chrono::milliseconds(3));
     }
   });
 
   std::this_thread::sleep_for(std::chrono::seconds(StressSeconds()));
-  // Stop the instance in the middle of all this.
+  // Stop the instance in the middle of all this. Like the real host, the host
+  // side makes no callback into an instance it is destroying; the clients keep going.
+  hostCalling = false;
+  hostSide.join();
   const auto stopStart = Clock::now();
   running = false;
   session->Stop();
