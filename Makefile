@@ -17,7 +17,7 @@ deps:
 
 build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(CONFIG) -DKEM_WERROR=$(WERROR) >/dev/null
-	@ninja -C $(BUILD)
+	@ninja -C $(BUILD) >&2
 
 # Every test in the normal build, then the unit, integration, stress and
 # corpus-replay tests again under AddressSanitizer + UndefinedBehaviorSanitizer
