@@ -3,10 +3,7 @@
 // on standard input, serves the demo panel over HTTP, and exits through the
 // orderly path on `quit`, SIGINT or SIGTERM. Standard output carries only the
 // machine-readable trace; everything for people goes to standard error.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,6 +19,7 @@
 
 #include "devhost/control_lines.h"
 #include "devhost/fake_host.h"
+#include "devhost/loopback.h"
 #include "devhost/plugin_session.h"
 
 namespace {
@@ -64,18 +62,6 @@ Options ParseOptions(int argc, char** argv) {
     else Usage("unknown argument " + arg);
   }
   return o;
-}
-
-bool PortAccepts(uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return false;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::close(fd);
-  return ok;
 }
 
 // Lines for stdout are written whole, from any thread.
@@ -125,7 +111,7 @@ int main(int argc, char** argv) {
   }
 
   bool listening = false;
-  for (int i = 0; i < 50 && !(listening = PortAccepts(7890)); ++i)
+  for (int i = 0; i < 50 && !(listening = LoopbackPortAccepts(7890)); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   Trace(listening ? "ready listening" : "ready no-listener");
 

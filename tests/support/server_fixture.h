@@ -10,6 +10,7 @@
 #include <string>
 
 #include "devhost/fake_host.h"
+#include "devhost/loopback.h"
 #include "devhost/plugin_session.h"
 #include "tests/support/ws_client.h"
 
@@ -46,6 +47,6 @@ class ServerTest : public ::testing::Test {
 // Writes text to a file, creating its folders.
 void WriteFile(const std::string& path, const std::string& text);
 // True when 127.0.0.1:7890 accepts a TCP connection.
-bool PortAccepts(uint16_t port = 7890);
+inline bool PortAccepts(uint16_t port = 7890) { return devhost::LoopbackPortAccepts(port); }
 
 }  // namespace KEM::test
