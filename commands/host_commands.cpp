@@ -5,11 +5,14 @@
 
 #include "commands/handlers.h"
 #include "commands/host_strings.h"
+#include "platform/utf8.h"
 #include "plugin/host_suites.h"
 #include "surface/control_surface.h"
 
 namespace KEM {
 namespace {
+
+constexpr uint32_t kMaxHostStringBytes = 1024 * 1024;
 
 bool CommandSuitesPresent(const KEMEngineControlSurface& s) {
   return s.CommandSuite() && s.CommandRef() && s.StringSuiteTable();
@@ -21,15 +24,18 @@ std::string HostStringToUtf8(const StringSuite& strings, const HostString& strin
   std::vector<char> buffer(1024, '\0');
   uint32_t count = static_cast<uint32_t>(buffer.size());
   KEMStatus status = strings.CopyStringToUtf8(&string, buffer.data(), &count);
-  if (status == kStatusStringBufferTooSmall && count != 0) {
+  // The size asked for comes from the host; beyond any real command text it
+  // is not allocated, and the text counts as not convertible.
+  if (status == kStatusStringBufferTooSmall && count != 0 && count <= kMaxHostStringBytes) {
     buffer.assign(count, '\0');
     status = strings.CopyStringToUtf8(&string, buffer.data(), &count);
   }
   if (status != kStatusSuccess) return {};
-  // Up to the first NUL, never past the buffer even if the host wrote none.
+  // Up to the first NUL, never past the buffer even if the host wrote none;
+  // a text the buffer cut short ends at its last whole character.
   size_t length = 0;
   while (length < buffer.size() && buffer[length] != '\0') ++length;
-  return std::string(buffer.data(), length);
+  return std::string(platform::Utf8Prefix(std::string_view(buffer.data(), length), length));
 }
 
 void HandleGetCommands(const Request& request) {
@@ -57,6 +63,7 @@ void HandleGetCommands(const Request& request) {
       line += text;
     }
     request.Reply(line);
+    for (ScopedHostString& part : parts) part.Reset();  // in order, not in reverse as destruction would
   }
   request.Reply("commands.done:" + std::to_string(count));
 }
@@ -69,6 +76,10 @@ void HandleExec(const Request& request) {
   if (colon == std::string_view::npos || colon + 1 == argument.size()) return request.Reply("exec.error:parse");
   const std::string firstPart(argument.substr(0, colon));
   const std::string name(argument.substr(colon + 1));
+  // A host string ends at its first NUL: the host would run less than the
+  // confirmation names, so such a request is not run at all.
+  if (firstPart.find('\0') != std::string::npos || name.find('\0') != std::string::npos)
+    return request.Reply("exec.error:parse");
 
   const StringSuite* strings = surface.StringSuiteTable();
   ScopedHostString hostName = MakeHostString(strings, name.c_str());
@@ -77,7 +88,10 @@ void HandleExec(const Request& request) {
     surface.CommandSuite()->ExecuteCommand(surface.CommandRef(), nullptr, &hostName.get());
   } else {
     ScopedHostString hostFirst = MakeHostString(strings, firstPart.c_str());
-    if (!hostFirst.held()) return request.Reply("exec.error:alloc");
+    if (!hostFirst.held()) {
+      hostName.Reset();  // given back before the reply goes out
+      return request.Reply("exec.error:alloc");
+    }
     surface.CommandSuite()->ExecuteCommand(surface.CommandRef(), &hostFirst.get(), &hostName.get());
   }
   hostName.Reset();

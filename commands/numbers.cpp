@@ -1,5 +1,7 @@
 #include "commands/numbers.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace KEM {
@@ -23,6 +25,11 @@ std::optional<int64_t> ParseDecimal64(std::string_view text) {
   return static_cast<int64_t>(value);
 }
 
-int32_t AtoiLike(const char* text) { return static_cast<int32_t>(std::atoi(text)); }
+int32_t AtoiLike(const char* text) {
+  // atoi's reading, but defined for every text: a value outside 32 bits
+  // saturates instead of wrapping into an unrelated number.
+  const long long value = std::strtoll(text, nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+}
 
 }  // namespace KEM

@@ -21,7 +21,7 @@ std::optional<T> ParseDecimal(std::string_view text) {
 }
 
 // The C library's atoi reading of a host property: like ParseDecimal but
-// without failure; no digits gives 0.
+// without failure; no digits gives 0, a value outside 32 bits saturates.
 int32_t AtoiLike(const char* text);
 
 }  // namespace KEM

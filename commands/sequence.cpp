@@ -43,8 +43,10 @@ void HandleGetSequence(const Request& request) {
     ScopedSuite<SequenceInfoSuite> info(surface.BasicSuite(), kSequenceInfoSuiteName, kSequenceInfoSuiteVersion);
     if (!info) return request.Reply("sequence.error:nosuite");
     const KEMStatus status = info->GetTicksPerFrame(id, &ticksPerFrame);
-    if (status != kStatusSuccess || ticksPerFrame <= 0)
+    if (status != kStatusSuccess || ticksPerFrame <= 0) {
+      info.Reset();  // the suite goes back before the reply, on this path too
       return request.Reply("sequence.error:" + std::to_string(static_cast<int64_t>(status)));
+    }
     info->GetFrameRect(id, &rect);
     info->GetPixelAspectRatio(id, &parNum, &parDen);
     info->GetDropFrame(id, &dropFrame);

@@ -307,7 +307,18 @@ void FakeHost::OnExec(std::function<void(const std::string&, const std::string&)
 
 std::vector<std::pair<std::string, std::string>> FakeHost::ExecTrace() const {
   std::lock_guard<std::mutex> lock(mMutex);
-  return mExecTrace;
+  return {mExecTrace.begin(), mExecTrace.end()};
+}
+
+void FakeHost::OverrideSuite(const std::string& name, int32_t version, const void* table) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mOverrides[{name, version}] = table;
+}
+
+const void* FakeHost::OfferedTable(const std::string& name, int32_t version) {
+  for (const OfferedSuite& offered : kOffered)
+    if (version == offered.version && name == offered.name) return offered.table;
+  return nullptr;
 }
 
 bool FakeHost::Refused(const std::string& name, int32_t version) const {
@@ -320,6 +331,11 @@ KEMStatus FakeHost::Acquire(const char* name, int32_t version, const void** suit
   if (!name || !suite) return kStatusBadParameter;
   std::lock_guard<std::mutex> lock(mMutex);
   if (Refused(name, version)) return kStatusNotImplemented;
+  if (auto it = mOverrides.find({name, version}); it != mOverrides.end()) {
+    *suite = it->second;
+    if (it->second) ++mHeld[{name, version}];
+    return kStatusSuccess;
+  }
   for (const OfferedSuite& offered : kOffered) {
     if (version == offered.version && std::strcmp(name, offered.name) == 0) {
       *suite = offered.table;
@@ -332,14 +348,24 @@ KEMStatus FakeHost::Acquire(const char* name, int32_t version, const void** suit
 
 KEMStatus FakeHost::Release(const char* name, int32_t version) {
   if (!name) return kStatusBadParameter;
-  std::lock_guard<std::mutex> lock(mMutex);
-  auto it = mHeld.find({name, version});
-  if (it == mHeld.end() || it->second == 0) {
-    ++mMisuse;
-    return kStatusBadParameter;
+  std::function<void(const std::string&)> observer;
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    auto it = mHeld.find({name, version});
+    if (it == mHeld.end() || it->second == 0) {
+      ++mMisuse;
+      return kStatusBadParameter;
+    }
+    --it->second;
+    observer = mGiveBackObserver;
   }
-  --it->second;
+  if (observer) observer("suite " + std::string(name) + "/" + std::to_string(version));
   return kStatusSuccess;
+}
+
+void FakeHost::OnGiveBack(std::function<void(const std::string&)> observer) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mGiveBackObserver = std::move(observer);
 }
 
 uint64_t FakeHost::NewString(std::string utf8) {
@@ -350,11 +376,20 @@ uint64_t FakeHost::NewString(std::string utf8) {
 
 KEMStatus FakeHost::StringDispose(HostString* s) {
   if (!s) return kStatusBadParameter;
-  std::lock_guard<std::mutex> lock(mMutex);
-  if (mStrings.erase(StringId(s)) == 0) {
-    ++mMisuse;
-    return kStatusBadParameter;
+  std::function<void(const std::string&)> observer;
+  std::string text;
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    auto it = mStrings.find(StringId(s));
+    if (it == mStrings.end()) {
+      ++mMisuse;
+      return kStatusBadParameter;
+    }
+    observer = mGiveBackObserver;
+    if (observer) text = std::move(it->second);
+    mStrings.erase(it);
   }
+  if (observer) observer("string " + text);
   return kStatusSuccess;
 }
 
@@ -436,6 +471,8 @@ KEMStatus FakeHost::Execute(const HostString* first, const HostString* name) {
       entry.first = firstIt->second;
     }
     entry.second = nameIt->second;
+    // The latest commands only: a development host runs for hours.
+    if (mExecTrace.size() >= kExecTraceLimit) mExecTrace.pop_front();
     mExecTrace.push_back(entry);
     sink = mExecSink;
   }

@@ -13,6 +13,7 @@
 // context pointer, so they serve the latest FakeHost still alive (Current()).
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -67,6 +68,15 @@ class FakeHost {
 
   // Knobs for fault tests.
   void FailSubHostObject(SubHost which, bool fail);
+  // Acquiring name/version answers success with this table instead of the
+  // fake host's own; a null table is the faulty answer "success, no table",
+  // which is not counted as held. Tests build a table from OfferedTable with
+  // some slots replaced.
+  void OverrideSuite(const std::string& name, int32_t version, const void* table);
+  static const void* OfferedTable(const std::string& name, int32_t version);
+  // Called on the plug-in's thread right after it gives something back:
+  // "suite NAME/VERSION" for a release, "string TEXT" for a disposal.
+  void OnGiveBack(std::function<void(const std::string&)> observer);
   void Refuse(const std::string& suite, std::optional<int32_t> version);
   // How many times the plug-in asked for a timeline's segments (slot 0).
   uint64_t SegmentOpenCalls() const;
@@ -86,6 +96,8 @@ class FakeHost {
 
   // Called for each command the plug-in executes: (first part or empty, name).
   void OnExec(std::function<void(const std::string&, const std::string&)> sink);
+  // The latest commands executed, oldest first; at most kExecTraceLimit of them.
+  static constexpr size_t kExecTraceLimit = 1000;
   std::vector<std::pair<std::string, std::string>> ExecTrace() const;
 
   // --- suite implementations (called by the C tables) ---
@@ -149,12 +161,14 @@ class FakeHost {
   std::unordered_map<int32_t, std::shared_ptr<const Node>> mNodes;
   int32_t mNextNode = 1;
   std::vector<Registration> mRegistrations;
+  std::map<std::pair<std::string, int32_t>, const void*> mOverrides;
   bool mFailObject[5] = {false, false, false, false, false};
   int mMisuse = 0;
   uint64_t mSegmentOpenCalls = 0;
   uint64_t mHashGeneration = 0;
-  std::vector<std::pair<std::string, std::string>> mExecTrace;
+  std::deque<std::pair<std::string, std::string>> mExecTrace;  // at most kExecTraceLimit
   std::function<void(const std::string&, const std::string&)> mExecSink;
+  std::function<void(const std::string&)> mGiveBackObserver;
 };
 
 }  // namespace KEM::devhost

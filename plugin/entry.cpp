@@ -86,14 +86,29 @@ void Register(const char* name, int32_t version, const void* table) {
   gSuitesSuite->AddSuite(gSuiteList, nullptr, name, version, version, table, &unused);
 }
 
+// A suite counts as acquired only when the host says so and hands over a table.
+// A host that answers success with a null table gets kStatusBadParameter back:
+// start-up must not report success when nothing could be registered.
+KEMStatus AcquireStartupSuite(const char* name, int32_t version, const void** table) {
+  *table = nullptr;
+  const KEMStatus status = gBasicSuite->AcquireSuite(name, version, table);
+  if (status != kStatusSuccess) return status;
+  return *table ? kStatusSuccess : kStatusBadParameter;
+}
+
 KEMStatus PluginStartup(void*) noexcept {
+  if (!gBasicSuite) return kStatusBadParameter;
   const void* strings = nullptr;
-  KEMStatus status = gBasicSuite->AcquireSuite(kStringSuiteName, kStringSuiteVersion, &strings);
+  KEMStatus status = AcquireStartupSuite(kStringSuiteName, kStringSuiteVersion, &strings);
   if (status != kStatusSuccess) return status;
-  gStringSuite = static_cast<const StringSuite*>(strings);
   const void* suites = nullptr;
-  status = gBasicSuite->AcquireSuite(kSPSuitesSuiteName, kSPSuitesSuiteVersion, &suites);
-  if (status != kStatusSuccess) return status;
+  status = AcquireStartupSuite(kSPSuitesSuiteName, kSPSuitesSuiteVersion, &suites);
+  if (status != kStatusSuccess) {
+    // Nothing registered, so nothing held either.
+    gBasicSuite->ReleaseSuite(kStringSuiteName, kStringSuiteVersion);
+    return status;
+  }
+  gStringSuite = static_cast<const StringSuite*>(strings);
   gSuitesSuite = static_cast<const SPSuitesSuite*>(suites);
 
   SPSuiteListRef list = nullptr;
@@ -112,7 +127,7 @@ KEMStatus PluginStartup(void*) noexcept {
 }
 
 KEMStatus PluginShutdown(void*) noexcept {
-  if (gSuiteList) gSuitesSuite->FreeSuiteList(gSuiteList);
+  if (gSuiteList && gSuitesSuite) gSuitesSuite->FreeSuiteList(gSuiteList);
   gSuiteList = nullptr;
   if (gStringSuite) gBasicSuite->ReleaseSuite(kStringSuiteName, kStringSuiteVersion);
   gStringSuite = nullptr;

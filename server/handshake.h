@@ -32,9 +32,15 @@ bool MatchOriginPattern(std::string_view host, std::string_view pattern);
 std::string ComputeAcceptKey(std::string_view key);
 std::string BuildAcceptReply(std::string_view key);
 
+// The most of origins.txt that is read; a line cut by this bound is dropped.
+inline constexpr size_t kAllowlistMaxBytes = 64 * 1024;
+
 // Opens the user allowlist; null when there is none to read.
 using AllowlistOpener = std::function<std::unique_ptr<std::istream>()>;
-// The allowlist under $HOME; null when HOME is unset or empty, or the file cannot be opened.
+// The allowlist at path, read at once without blocking: null unless it is a
+// regular file that opens; at most kAllowlistMaxBytes of it.
+std::unique_ptr<std::istream> OpenAllowlistFile(const std::string& path);
+// The allowlist under $HOME; null when HOME is unset or empty, or the file cannot be read.
 std::unique_ptr<std::istream> OpenUserAllowlist();
 // Decision for a non-empty Origin value. The file is read afresh on every call
 // that reaches it.

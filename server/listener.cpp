@@ -40,8 +40,15 @@ void KEMEngineControlSurface::StartServer() {
   ::listen(fd, kBacklog);
   mListenSocket = fd;
   mRunning = true;
-  mAcceptThread = std::thread(&KEMEngineControlSurface::AcceptLoop, this);
-  mVitalsThread = std::thread(&KEMEngineControlSurface::VitalsLoop, this);
+  // A thread that cannot be started leaves the instance without a server:
+  // whatever did start is stopped and joined, and the host is never ended by
+  // an exception escaping into it.
+  try {
+    mAcceptThread = std::thread(&KEMEngineControlSurface::AcceptLoop, this);
+    mVitalsThread = std::thread(&KEMEngineControlSurface::VitalsLoop, this);
+  } catch (const std::exception&) {
+    StopServer();
+  }
 }
 
 void KEMEngineControlSurface::AcceptLoop() {

@@ -1,7 +1,9 @@
 // Host callbacks [host threads]: transport flags, the timecode, marker
 // changes, and the event queue that the vitals thread drains.
+#include <cstring>
 #include <string>
 
+#include "platform/utf8.h"
 #include "surface/clock.h"
 #include "surface/control_surface.h"
 
@@ -70,9 +72,11 @@ KEMStatus KEMEngineControlSurface::SetTimecode(uint32_t displayMode, const HostS
   char buffer[kTimecodeBufferSize] = {};
   uint32_t length = kTimecodeBufferSize;
   if (mStringSuite->CopyStringToUtf8(timecode, buffer, &length) != kStatusSuccess) return kStatusSuccess;
-  buffer[kTimecodeBufferSize - 1] = '\0';  // at most 63 bytes, whatever the host wrote
+  // At most 63 bytes whatever the host wrote, cut at the last whole character.
+  const std::string_view text = platform::Utf8Prefix(
+      std::string_view(buffer, ::strnlen(buffer, kTimecodeBufferSize - 1)), kTimecodeBufferSize - 1);
   std::lock_guard<std::mutex> lock(mTimecodeMutex);
-  mTimecode = buffer;
+  mTimecode = text;
   mDisplayMode = displayMode;
   mTimecodeTime = SteadyNowNs();
   return kStatusSuccess;

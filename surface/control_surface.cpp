@@ -83,6 +83,9 @@ void KEMEngineControlSurface::ReleaseHostSuites() {
 
 void KEMEngineControlSurface::RunHostCommand(const std::string& name) {
   if (!mCommandSuite || !mCommandRef || !mStringSuite) return;
+  // The host would read the name only up to a NUL: run nothing rather than a
+  // shorter command than the one asked for.
+  if (name.find('\0') != std::string::npos) return;
   ScopedHostString hostName = MakeHostString(mStringSuite, name.c_str());
   if (hostName.held()) mCommandSuite->ExecuteCommand(mCommandRef, nullptr, &hostName.get());
 }

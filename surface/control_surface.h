@@ -70,6 +70,7 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   HostObjectRef CommandRef() const { return mCommandRef; }
   const StringSuite* StringSuiteTable() const { return mStringSuite; }
   bool IsRunning() const { return mRunning.load(); }
+  const std::atomic<bool>& RunningFlag() const { return mRunning; }
   int32_t SubscriberCount() const { return mSubscriberCount.load(); }
   int32_t ConnectionCount() const { return mConnectionCount.load(); }
 

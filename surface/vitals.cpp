@@ -134,7 +134,7 @@ void KEMEngineControlSurface::VitalsLoop() {
     if (mMarkerSuite && mMarkerRef) {
       int32_t count = 0;
       if (mMarkerSuite->GetMarkerCount(mMarkerRef, &count) == kStatusSuccess && count != 0)
-        f.markers = (f.markers > 0 ? f.markers : 0) + count;
+        f.markers = SaturatedMarkerTotal(f.markers, count);
     }
 
     // Tracks, and the audio peak while playing.
@@ -148,9 +148,7 @@ void KEMEngineControlSurface::VitalsLoop() {
             channels <= kMaxMeterChannels) {
           float levels[kMaxMeterChannels] = {};
           if (mMixerSuite->GetMeterLevels(mMixerRef, meter, channels, levels) == kStatusSuccess) {
-            double peak = -999.0;
-            for (int32_t i = 0; i < channels; ++i) peak = std::max(peak, double(levels[i]));
-            f.audioPeakDb = peak;
+            f.audioPeakDb = PeakLevel(levels, channels);
           }
         }
       }

@@ -1,6 +1,8 @@
 #include "surface/vitals_format.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "surface/version.h"
@@ -9,6 +11,7 @@ namespace KEM {
 namespace {
 // Keeps an absurdly long digit run from overflowing; no real timecode gets near it.
 constexpr int64_t kNumberCap = 1000000000000000LL;
+constexpr double kNoLevel = -999.0;
 const char* Bool(bool b) { return b ? "true" : "false"; }
 }  // namespace
 
@@ -77,6 +80,18 @@ std::string JsonEscape(std::string_view text) {
   return out;
 }
 
+int SaturatedMarkerTotal(int markers, int32_t hostCount) {
+  const int64_t total = int64_t{markers > 0 ? markers : 0} + hostCount;
+  return static_cast<int>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
+}
+
+double PeakLevel(const float* levels, int32_t channels) {
+  double peak = kNoLevel;
+  for (int32_t i = 0; i < channels; ++i)
+    if (std::isfinite(levels[i])) peak = std::max(peak, double(levels[i]));
+  return peak;
+}
+
 std::string FormatVitals(const VitalsFields& f) {
   static constexpr char kFormat[] =
       "vitals:{\"v\":\"" KEM_ENGINE_VERSION "\",\"playing\":%s,\"idleSec\":%d,\"paused\":%s,\"recording\":%s,\"rewind\":%s,"
@@ -85,11 +100,14 @@ std::string FormatVitals(const VitalsFields& f) {
   // The timecode is escaped so that the message stays valid JSON; the text is
   // therefore measured first instead of cut at a fixed size.
   const std::string timecode = JsonEscape(f.timecode);
+  // JSON has no infinity or NaN: such a number is written as its neutral value.
+  const double speed = std::isfinite(f.speed) ? f.speed : 0.0;
+  const double audioPeakDb = std::isfinite(f.audioPeakDb) ? f.audioPeakDb : kNoLevel;
   auto print = [&](char* buffer, size_t size) {
     return std::snprintf(buffer, size, kFormat, Bool(f.playing), f.idleSec, Bool(f.paused), Bool(f.recording),
-                         Bool(f.rewind), Bool(f.ffwd), f.speed, timecode.c_str(), f.displayMode, f.cuts,
+                         Bool(f.rewind), Bool(f.ffwd), speed, timecode.c_str(), f.displayMode, f.cuts,
                          Bool(f.cutsChanged), Bool(f.edited), Bool(f.seqChanged), f.markers, f.tracks,
-                         f.audioPeakDb, Bool(f.soloActive));
+                         audioPeakDb, Bool(f.soloActive));
   };
   const int n = print(nullptr, 0);
   if (n <= 0) return {};

@@ -49,6 +49,14 @@ struct VitalsFields {
   bool soloActive = false;
 };
 
+// The marker total plus the host's own count, held inside the 32-bit range
+// instead of wrapping to a negative count.
+int SaturatedMarkerTotal(int markers, int32_t hostCount);
+
+// The highest of the first channels levels, -999.0 when there is none. A level
+// that is not a finite number counts as no level.
+double PeakLevel(const float* levels, int32_t channels);
+
 // "vitals:{...}" with the members in their fixed order and number formats.
 std::string FormatVitals(const VitalsFields& fields);
 

@@ -1,5 +1,6 @@
 // "get.angle:": the multicam angle on screen at a time, searched over the
 // candidate timelines, strictly (the root segment starts at the time) first.
+#include <cstdint>
 #include <string>
 
 #include "commands/handlers.h"
@@ -8,6 +9,16 @@
 #include "timeline/visitors.h"
 
 namespace KEM {
+namespace {
+
+// A selected-track text as a 1-based angle; 0 (no answer) when the track is
+// negative or cannot be made 1-based in 32 bits.
+int32_t OneBasedAngle(const char* text) {
+  const int32_t n = AtoiLike(text);
+  return n >= 0 && n < INT32_MAX ? n + 1 : 0;
+}
+
+}  // namespace
 
 int32_t AngleVisitor::operator()(int32_t node, int32_t depth, int32_t track) const {
   if (depth > kMaxWalkDepth) return 0;
@@ -20,18 +31,16 @@ int32_t AngleVisitor::operator()(int32_t node, int32_t depth, int32_t track) con
     const auto selected = ReadProperty(mSuite, node, "MediaNode::SelectedMulticamTrack");
     const auto nested = ReadProperty(mSuite, node, "MediaNode::NestedSequenceHash");
     if (selected && nested) {
-      const int32_t n = AtoiLike(selected->c_str());
-      if (n >= 0) return n + 1;
+      if (const int32_t angle = OneBasedAngle(selected->c_str())) return angle;
     }
   } else if (info.type == kMulticamNodeType) {
     if (const auto selected = ReadProperty(mSuite, node, "MulticamNode::SelectedTrack")) {
-      const int32_t n = AtoiLike(selected->c_str());
-      if (n >= 0) return n + 1;
+      if (const int32_t angle = OneBasedAngle(selected->c_str())) return angle;
     }
   }
   int32_t result = 0;
   WalkChildren(
-      mSuite, node, [&] { return result <= 0; },
+      mSuite, mRunning, node, [&] { return result <= 0; },
       [&](int32_t child, ChildKind, int32_t, int64_t) { result = (*this)(child, depth + 1, track); });
   return result > 0 ? result : 0;
 }
@@ -62,7 +71,7 @@ void HandleGetAngle(const Request& request) {
   int32_t result = 0;
   ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
   if (suite) {
-    const AngleVisitor visit(*suite, args->track);
+    const AngleVisitor visit(*suite, surface.RunningFlag(), args->track);
     auto probe = [&](int32_t timeline, bool strict) {
       ScopedSegments segments = OpenSegments(*suite, timeline);
       if (!segments.held()) return;

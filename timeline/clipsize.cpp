@@ -20,7 +20,7 @@ void ClipSizeVisitor::operator()(int32_t node, int32_t depth, int32_t track) {
     if (const auto text = ReadProperty(mSuite, node, "MediaNode::StreamFrameHeight")) height = AtoiLike(text->c_str());
   }
   WalkChildren(
-      mSuite, node, [&] { return width == 0; },
+      mSuite, mRunning, node, [&] { return width == 0; },
       [&](int32_t child, ChildKind, int32_t, int64_t) { (*this)(child, depth + 1, track); });
 }
 
@@ -78,7 +78,7 @@ void HandleGetClipSize(const Request& request) {
         }
       }
       if (walk) {
-        ClipSizeVisitor visit(*suite, args->track);
+        ClipSizeVisitor visit(*suite, surface.RunningFlag(), args->track);
         visit(root.get(), 0, -1);
         width = visit.width;
         height = visit.height;

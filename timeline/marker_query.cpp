@@ -43,12 +43,12 @@ void HandleMarkerQuery(const Request& request) {
         ScopedNode root = OpenNodeAt(*suite, segments.get(), hit->time, nullptr);
         if (root.held()) {
           if (clipSize) {
-            ClipSizeVisitor visit(*suite, trackFilter);
+            ClipSizeVisitor visit(*suite, surface.RunningFlag(), trackFilter);
             visit(root.get(), 0, -1);
             width = visit.width;
             height = visit.height;
           } else {
-            angle = AngleVisitor(*suite, trackFilter)(root.get(), 0, -1);
+            angle = AngleVisitor(*suite, surface.RunningFlag(), trackFilter)(root.get(), 0, -1);
           }
         }
       }

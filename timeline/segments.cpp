@@ -1,6 +1,9 @@
 #include "timeline/segments.h"
 
+#include "platform/utf8.h"
+
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace KEM {
@@ -27,8 +30,7 @@ NodeInfo ReadNodeInfo(const VideoSegmentSuite& suite, int32_t node) {
   char identity[kSegmentHashSize] = {};
   NodeInfo info;
   suite.ReadNodeInfo(node, type, identity, &info.flags);
-  type[kNodeTypeNameSize - 1] = '\0';
-  info.type = type;
+  info.type = platform::Utf8Prefix(std::string_view(type, ::strnlen(type, kNodeTypeNameSize - 1)), kNodeTypeNameSize - 1);
   return info;
 }
 
@@ -60,6 +62,7 @@ std::optional<MarkerHit> FindMarkerInTimeline(KEMEngineControlSurface& surface, 
   for (uint32_t index = 0; index < count && surface.IsRunning(); ++index) {
     uint64_t size = 0;
     if (markers.ReadMarkerNameSize(timeline, index, &size) != kStatusSuccess || size == 0) continue;
+    if (size > kMaxMarkerNameBytes) continue;
     std::vector<uint16_t> buffer(static_cast<size_t>(size / 2 + 1) + 1, 0);  // size + 2 bytes, zeroed
     uint16_t* pointer = buffer.data();
     if (markers.ReadMarkerName(timeline, index, &pointer) != kStatusSuccess || !pointer) continue;
@@ -74,10 +77,14 @@ std::optional<MarkerHit> FindMarkerInTimeline(KEMEngineControlSurface& surface, 
 
 std::optional<MarkerHit> FindMarkerByName(KEMEngineControlSurface& surface, const MarkerSuite& markers,
                                           const std::string& name) {
-  for (int32_t id : surface.ListTimelineCandidates())
+  for (int32_t id : surface.ListTimelineCandidates()) {
+    if (!surface.IsRunning()) return std::nullopt;
     if (auto hit = FindMarkerInTimeline(surface, markers, id, name)) return hit;
-  for (int32_t id : surface.GetTimelineCandidates(true))
+  }
+  for (int32_t id : surface.GetTimelineCandidates(true)) {
+    if (!surface.IsRunning()) return std::nullopt;
     if (auto hit = FindMarkerInTimeline(surface, markers, id, name)) return hit;
+  }
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 // lookup by name. Runs on the requesting thread; the candidate cache is the
 // only shared state it touches, through the control-surface object.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,13 +41,15 @@ enum class ChildKind { kInput, kOperator };
 
 // Visits the inputs, then the operators, of a node. Each child is opened, given
 // to visit(child, kind, index, inputOffset) and released right after its
-// visit; keepGoing() is asked before each child is opened. Children that do
-// not open are skipped.
+// visit; keepGoing() is asked before each child is opened, and the walk ends
+// as soon as running turns false, however many children the host reports.
+// Children that do not open are skipped.
 template <typename KeepGoing, typename Visit>
-void WalkChildren(const VideoSegmentSuite& suite, int32_t node, KeepGoing keepGoing, Visit visit) {
+void WalkChildren(const VideoSegmentSuite& suite, const std::atomic<bool>& running, int32_t node,
+                  KeepGoing keepGoing, Visit visit) {
   int32_t inputs = 0;
   suite.CountNodeInputs(node, &inputs);
-  for (int32_t i = 0; i < inputs && keepGoing(); ++i) {
+  for (int32_t i = 0; i < inputs && running.load(std::memory_order_relaxed) && keepGoing(); ++i) {
     int64_t offset = 0;
     ScopedNode child(&suite);
     if (suite.OpenNodeInput(node, i, &offset, child.out()) != kStatusSuccess || child.get() == 0) continue;
@@ -55,7 +58,7 @@ void WalkChildren(const VideoSegmentSuite& suite, int32_t node, KeepGoing keepGo
   }
   int32_t operators = 0;
   suite.CountNodeOperators(node, &operators);
-  for (int32_t i = 0; i < operators && keepGoing(); ++i) {
+  for (int32_t i = 0; i < operators && running.load(std::memory_order_relaxed) && keepGoing(); ++i) {
     ScopedNode child(&suite);
     if (suite.OpenNodeOperator(node, i, child.out()) != kStatusSuccess || child.get() == 0) continue;
     child.Adopt();
@@ -86,6 +89,11 @@ void AcquireMarkerSuite(const SPBasicSuite* basic, ScopedSuite<MarkerSuite>& sui
 // A marker name as bytes: size / 2 UTF-16 units up to the first 0 unit; units
 // below 0x80 as themselves, others as "_".
 std::string MarkerNameBytes(const uint16_t* name, uint64_t sizeBytes);
+
+// The longest marker name read, in UTF-16 bytes. The size comes from the host
+// and is never trusted for an allocation: a longer name is taken as matching
+// nothing (no client asks for a name this long).
+inline constexpr uint64_t kMaxMarkerNameBytes = 64 * 1024;
 
 struct MarkerHit {
   int32_t timeline;

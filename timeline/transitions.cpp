@@ -31,7 +31,8 @@ struct TransitionWalk {
 
 class TransitionVisitor {
  public:
-  TransitionVisitor(const VideoSegmentSuite& suite, int32_t track) : mSuite(suite), mTrack(track) {}
+  TransitionVisitor(const VideoSegmentSuite& suite, const std::atomic<bool>& running, int32_t track)
+      : mSuite(suite), mRunning(running), mTrack(track) {}
 
   // Every child is visited whatever was found: the walk never stops early.
   void operator()(int32_t node, int32_t depth, TransitionWalk& out) const {
@@ -50,12 +51,13 @@ class TransitionVisitor {
       if (out.name.empty()) out.name = "?";
     }
     WalkChildren(
-        mSuite, node, [] { return true; },
+        mSuite, mRunning, node, [] { return true; },
         [&](int32_t child, ChildKind, int32_t, int64_t) { (*this)(child, depth + 1, out); });
   }
 
  private:
   const VideoSegmentSuite& mSuite;
+  const std::atomic<bool>& mRunning;
   int32_t mTrack;
 };
 
@@ -86,7 +88,7 @@ void ProbeTimelineTransitions(KEMEngineControlSurface& surface, TransitionQuery&
   const VideoSegmentSuite& suite = *query.suite;
   ScopedSegments segments = OpenSegments(suite, timeline);
   if (!segments.held()) return;
-  const TransitionVisitor visit(suite, query.track);
+  const TransitionVisitor visit(suite, surface.RunningFlag(), query.track);
   TransitionWalk middle;
   VisitAt(suite, visit, segments.get(), Middle(query.start, query.end), middle);
   if (!middle.clipFound) return;

@@ -1,6 +1,7 @@
 // The tree visitors of the angle and clip-size queries, shared by their time
 // forms and by the marker form.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "hostsdk/media_suites.h"
@@ -11,11 +12,13 @@ namespace KEM {
 // answer in walk order wins; media outside the track filter (>= 0) end their branch.
 class AngleVisitor {
  public:
-  AngleVisitor(const VideoSegmentSuite& suite, int32_t trackFilter) : mSuite(suite), mTrackFilter(trackFilter) {}
+  AngleVisitor(const VideoSegmentSuite& suite, const std::atomic<bool>& running, int32_t trackFilter)
+      : mSuite(suite), mRunning(running), mTrackFilter(trackFilter) {}
   int32_t operator()(int32_t node, int32_t depth, int32_t track) const;
 
  private:
   const VideoSegmentSuite& mSuite;
+  const std::atomic<bool>& mRunning;
   int32_t mTrackFilter;
 };
 
@@ -23,13 +26,15 @@ class AngleVisitor {
 // the track filter and reports a width.
 class ClipSizeVisitor {
  public:
-  ClipSizeVisitor(const VideoSegmentSuite& suite, int32_t trackFilter) : mSuite(suite), mTrackFilter(trackFilter) {}
+  ClipSizeVisitor(const VideoSegmentSuite& suite, const std::atomic<bool>& running, int32_t trackFilter)
+      : mSuite(suite), mRunning(running), mTrackFilter(trackFilter) {}
   void operator()(int32_t node, int32_t depth, int32_t track);
   int32_t width = 0;
   int32_t height = 0;
 
  private:
   const VideoSegmentSuite& mSuite;
+  const std::atomic<bool>& mRunning;
   int32_t mTrackFilter;
 };
 

@@ -70,6 +70,25 @@ TEST_F(HostCommandsTest, ExecSplitsAtTheFirstColon) {
   EXPECT_EQ(host->ExecTrace(), ran);
 }
 
+TEST_F(HostCommandsTest, ANulInACommandNameRunsNothing) {
+  Start();
+  auto client = Client();
+  using namespace std::string_literals;
+  const std::pair<std::string, std::string> exec[] = {
+      {"exec:g:cmd.safe\0evil"s, "exec.error:parse"},
+      {"exec:g\0x:cmd.safe"s, "exec.error:parse"},
+      {"exec::\0"s, "exec.error:parse"},
+  };
+  for (const auto& [request, reply] : exec) EXPECT_EQ(Ask(*client, request), reply);
+  // Fall-through messages go to the host unanswered; one with a NUL does not go at all.
+  client->SendText("cmd.safe\0evil"s);
+  client->SendText("cmd.plain");
+  EXPECT_EQ(Ask(*client, "get.version"), "version:1.2.4");
+  const std::vector<std::pair<std::string, std::string>> ran = {{"", "cmd.plain"}};
+  EXPECT_EQ(host->ExecTrace(), ran);
+  ExpectRequestResourcesReleased();
+}
+
 TEST_F(HostCommandsTest, MulticamAngleParsingAndRange) {
   Start();
   auto client = Client();

@@ -339,6 +339,15 @@ TEST_F(TimelineTest, DumpLines) {
   EXPECT_EQ(lines.back(), "[dump] === VIDEO SEGMENT NODE DUMP END ===");
 }
 
+TEST_F(TimelineTest, DumpCutsALongTypeNameAtAWholeCharacter) {
+  // 254 bytes, then é across the 255 the host can hand over.
+  const std::string type = std::string(254, 'T') + "\xC3\xA9";
+  Start(Project({Timeline(1, {Segment(0, 100, Node(type))})}));
+  const std::vector<std::string> lines = Lines("dump.angle:50", "[dump] === VIDEO SEGMENT NODE DUMP END ===");
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_NE(lines[4].find(" type=" + std::string(254, 'T') + " flags=0"), std::string::npos) << lines[4];
+}
+
 TEST_F(TimelineTest, DumpPrintsAtMostFiveTimelines) {
   std::vector<json> timelines;
   for (int id = 0; id < 7; ++id) timelines.push_back(Timeline(id, {Segment(0, 10, Node("N"))}));

@@ -2,7 +2,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <limits>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -135,6 +138,59 @@ TEST_F(VitalsTest, TimecodeOnlyWhileSubscribedAndEscaped) {
   v = NextVitals(*client);
   EXPECT_EQ(v["timecode"], "00:00\"01\\02");
   EXPECT_EQ(v["displayMode"], 3);
+}
+
+TEST_F(VitalsTest, NumbersAtTheLimitsStayValidJson) {
+  // Markers: one on the timeline plus a host count at the 32-bit limit.
+  Start(R"({"mixer": {"tracks": 1, "meterId": 7, "levels": [-6.0]},
+            "timelines": [{"id": 1, "markers": [{"name": "a", "time": 0}]}],
+            "hostMarkerCount": 2147483647})");
+  auto client = Subscriber();
+  json v = NextVitals(*client);
+  EXPECT_EQ(v["markers"], 2147483647);
+  struct LevelCase {
+    std::vector<float> levels;
+    double peak;
+  };
+  const LevelCase cases[] = {
+      {{std::numeric_limits<float>::infinity()}, -999.0},
+      {{std::numeric_limits<float>::quiet_NaN(), -20.0f}, -20.0},
+  };
+  session->CallTransport(Transport::kPlay, 1);
+  for (const LevelCase& c : cases) {
+    host->SetLevels(c.levels);
+    NextVitals(*client);  // one that may have been sampled before the change
+    v = NextVitals(*client);  // NextVitals fails the test on text that is not JSON
+    EXPECT_EQ(v["audioPeakDb"], c.peak);
+  }
+}
+
+// A host that copies what fits, cut at a byte count, instead of asking for a
+// larger buffer.
+KEMStatus CopyWhatFits(const HostString* s, char* buffer, uint32_t* ioCount) {
+  const std::string text = devhost::FakeHost::Current()->StringText(*s);
+  const size_t n = std::min<size_t>(text.size(), *ioCount - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  *ioCount = static_cast<uint32_t>(n + 1);
+  return kStatusSuccess;
+}
+
+TEST_F(VitalsTest, TimecodeIsCutAtAWholeCharacter) {
+  static StringSuite strings =
+      *static_cast<const StringSuite*>(devhost::FakeHost::OfferedTable(kStringSuiteName, kStringSuiteVersion));
+  strings.CopyStringToUtf8 = CopyWhatFits;
+  Start("{}", [](devhost::FakeHost& h) { h.OverrideSuite(kStringSuiteName, kStringSuiteVersion, &strings); });
+  auto client = Subscriber();
+  const std::string ascii(62, '1');
+  session->CallSetTimecode(ascii + "\xC3\xA9", 0);  // é would end at byte 64, past the 63 kept
+  json v = NextVitals(*client);
+  if (v["timecode"] == "") v = NextVitals(*client);  // sampled before the callback
+  EXPECT_EQ(v["timecode"], ascii);
+  session->CallSetTimecode(std::string(61, '1') + "\xC3\xA9", 0);  // ends at byte 63: kept whole
+  v = NextVitals(*client);
+  if (v["timecode"] == ascii) v = NextVitals(*client);
+  EXPECT_EQ(v["timecode"], std::string(61, '1') + "\xC3\xA9");
 }
 
 TEST_F(VitalsTest, SpeedFromTwoTimecodesOneSecondApart) {

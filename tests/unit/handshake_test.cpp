@@ -1,8 +1,18 @@
 #include "server/handshake.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 namespace KEM {
 namespace {
@@ -132,6 +142,70 @@ TEST(IsOriginAllowed, AllowlistIsReadOnEveryDecision) {
   IsOriginAllowed("https://a.example", counting);
   IsOriginAllowed("http://localhost", counting);  // settled by the built-in list
   EXPECT_EQ(opened, 2);
+}
+
+// A temporary folder with an origins.txt of some kind in it.
+class AllowlistFolder {
+ public:
+  AllowlistFolder() {
+    char pattern[] = "/tmp/kem-allow-XXXXXX";
+    mDir = ::mkdtemp(pattern);
+  }
+  ~AllowlistFolder() { std::filesystem::remove_all(mDir); }
+  std::string Path() const { return mDir + "/origins.txt"; }
+  void Write(const std::string& text) const { std::ofstream(Path(), std::ios::binary) << text; }
+
+ private:
+  std::string mDir;
+};
+
+// The decision for origin with the allowlist at path, or nullopt when it did
+// not come within a few seconds (the reading thread is left behind).
+std::optional<bool> DecideWithFile(const std::string& origin, const std::string& path) {
+  auto done = std::make_shared<std::promise<bool>>();
+  std::future<bool> result = done->get_future();
+  std::thread([done, origin, path] {
+    done->set_value(IsOriginAllowed(origin, [path] { return OpenAllowlistFile(path); }));
+  }).detach();
+  if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) return std::nullopt;
+  return result.get();
+}
+
+TEST(AllowlistFile, AnythingButARegularFileIsRefusedAtOnce) {
+  AllowlistFolder fifo, device, folder;
+  ASSERT_EQ(::mkfifo(fifo.Path().c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", device.Path());
+  std::filesystem::create_directory(folder.Path());
+  for (const AllowlistFolder* f : {&fifo, &device, &folder}) {
+    SCOPED_TRACE(f->Path());
+    EXPECT_EQ(DecideWithFile("https://panel.example", f->Path()), std::optional<bool>(false));
+  }
+  // A reader still blocked on the FIFO would be released by a writer; none must be.
+  const int writer = ::open(fifo.Path().c_str(), O_WRONLY | O_NONBLOCK);
+  EXPECT_LT(writer, 0);  // no reader holds it open
+  if (writer >= 0) ::close(writer);
+}
+
+TEST(AllowlistFile, OnlyTheFirstPartIsReadAndACutLineIsDropped) {
+  const std::string filler = "# " + std::string(kAllowlistMaxBytes, 'x') + "\n";
+  struct Case {
+    std::string text;
+    const char* origin;
+    bool allowed;
+  };
+  // A line cut at the bound, "panel.example|.attacker.net", must not read as panel.example.
+  const std::string head(kAllowlistMaxBytes - std::string("panel.example").size(), '#');
+  const Case cases[] = {
+      {"panel.example\n" + filler, "https://panel.example", true},
+      {filler + "panel.example\n", "https://panel.example", false},
+      {head.substr(0, head.size() - 1) + "\npanel.example.attacker.net\n", "https://panel.example", false},
+      {"panel.example", "https://panel.example", true},  // no final line break
+  };
+  for (const Case& c : cases) {
+    AllowlistFolder folder;
+    folder.Write(c.text);
+    EXPECT_EQ(DecideWithFile(c.origin, folder.Path()), std::optional<bool>(c.allowed)) << c.text.size();
+  }
 }
 
 std::optional<HandshakeRequest> Read(const std::string& bytes, size_t chunk = 4096, HandshakeLimits limits = {}) {

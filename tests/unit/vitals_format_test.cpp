@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace KEM {
@@ -95,6 +97,51 @@ TEST(TimecodeSpeed, ShortIntervalsGiveZero) {
   TimecodeSpeed s;
   s.Update("00:00:01:00", 0);
   EXPECT_EQ(s.Update("00:00:02:00", kSecond / 20), 0.0);  // 50 ms is not more than 0.05 s
+}
+
+TEST(VitalsArithmetic, MarkerTotalSaturatesInsteadOfWrapping) {
+  struct Case {
+    int markers;
+    int32_t host;
+    int total;
+  };
+  const Case cases[] = {
+      {2, 3, 5},
+      {-1, 4, 4},  // no total yet: the host count alone
+      {1000000, INT32_MAX, INT32_MAX},
+      {1000000, INT32_MAX - 1000000, INT32_MAX},
+      {0, INT32_MIN, INT32_MIN},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SaturatedMarkerTotal(c.markers, c.host), c.total) << c.markers << "+" << c.host;
+}
+
+TEST(VitalsArithmetic, LevelsThatAreNotFiniteAreNoLevel) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    std::vector<float> levels;
+    double peak;
+  };
+  const Case cases[] = {
+      {{-12.0f, -6.5f}, -6.5},
+      {{inf}, -999.0},
+      {{-inf, nan}, -999.0},
+      {{nan, -20.0f, inf}, -20.0},
+      {{}, -999.0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PeakLevel(c.levels.data(), static_cast<int32_t>(c.levels.size())), c.peak) << c.levels.size();
+}
+
+TEST(FormatVitals, NumbersThatAreNotFiniteStillGiveJson) {
+  VitalsFields f;
+  f.speed = std::numeric_limits<double>::infinity();
+  f.audioPeakDb = std::numeric_limits<double>::quiet_NaN();
+  const std::string text = FormatVitals(f);
+  ASSERT_EQ(text.rfind("vitals:", 0), 0u);
+  const nlohmann::json v = nlohmann::json::parse(text.substr(7));  // throws on inf or nan
+  EXPECT_EQ(v["speed"], 0.0);
+  EXPECT_EQ(v["audioPeakDb"], -999.0);
 }
 
 }  // namespace
