@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace KEM::devhost {
@@ -86,15 +87,15 @@ ControlResult RunControlLine(const std::string& line, FakeHost& host, PluginSess
       result.error = std::string("add: ") + e.what();
     }
   } else if (verb == "levels") {
+    // The same rule as the project file's mixer.levels: finite numbers in
+    // -1000..1000 dB ("inf", "nan" and out-of-range values are refused).
     std::vector<float> levels;
     for (size_t i = 1; i < w.size() && result.error.empty(); ++i) {
-      try {
-        size_t used = 0;
-        levels.push_back(std::stof(w[i], &used));
-        if (used != w[i].size()) result.error = "levels needs numbers";
-      } catch (const std::exception&) {
-        result.error = "levels needs numbers";
-      }
+      double level = 0;
+      if (!Number(w[i], level) || !(std::fabs(level) <= 1000.0))
+        result.error = "levels needs numbers from -1000 to 1000 (dB), not " + w[i];
+      else
+        levels.push_back(static_cast<float>(level));
     }
     if (w.size() < 2) result.error = "levels needs DB [DB ...]";
     if (result.error.empty()) host.SetLevels(std::move(levels));

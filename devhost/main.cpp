@@ -26,6 +26,8 @@ namespace {
 
 using namespace KEM::devhost;
 
+constexpr uint16_t kPluginPort = 7890;
+
 struct Options {
   std::string project = KEM_SOURCE_DIR "/examples/demo-project.json";
   std::string plugin;
@@ -110,10 +112,21 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  bool listening = false;
-  for (int i = 0; i < 50 && !(listening = LoopbackPortAccepts(7890)); ++i)
+  // Ready only when this process's own plug-in listens: another program on
+  // the port (a second development host, anything else) does not count.
+  PortHolder holder;
+  for (int i = 0; i < 50; ++i) {
+    holder = LoopbackPortHolder(kPluginPort);
+    if (holder.kind == PortHolder::Kind::kThisProcess || holder.kind == PortHolder::Kind::kOtherProcess) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const bool listening = holder.kind == PortHolder::Kind::kThisProcess;
   Trace(listening ? "ready listening" : "ready no-listener");
+  if (holder.kind == PortHolder::Kind::kOtherProcess) {
+    std::cerr << "kem-devhost: 127.0.0.1:" << kPluginPort << " is in use by another process";
+    if (holder.pid > 0) std::cerr << " (" << (holder.name.empty() ? "pid" : holder.name) << ", pid " << holder.pid << ")";
+    std::cerr << "; the plug-in cannot listen until it is closed\n";
+  }
 
   httplib::Server panel;
   std::thread panelThread;

@@ -1,108 +1,20 @@
 // kem-devhost as a process: command line, ready line, control lines, trace
 // lines and the orderly exit.
-#include <fcntl.h>
-#include <poll.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/process.h"
 #include "tests/support/server_fixture.h"
-
-extern char** environ;
 
 namespace KEM::test {
 namespace {
-
-// A child process with its standard streams on pipes.
-class Process {
- public:
-  explicit Process(std::vector<std::string> args) {
-    int in[2], out[2], err[2];
-    EXPECT_EQ(::pipe(in), 0);
-    EXPECT_EQ(::pipe(out), 0);
-    EXPECT_EQ(::pipe(err), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    for (int fd : {in[1], out[0], err[0], in[0], out[1], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&mPid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    mIn = in[1];
-    mOut = out[0];
-    mErr = err[0];
-  }
-  ~Process() {
-    if (mPid > 0) {
-      ::kill(mPid, SIGKILL);
-      Wait(5000);
-    }
-    for (int fd : {mIn, mOut, mErr})
-      if (fd >= 0) ::close(fd);
-  }
-  void Send(const std::string& line) {
-    const std::string text = line + "\n";
-    EXPECT_EQ(::write(mIn, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  }
-  // The next stdout line within timeoutMs ("" on timeout or end).
-  std::string OutLine(int timeoutMs = 8000) { return Line(mOut, mOutBuffer, timeoutMs); }
-  std::string ErrLine(int timeoutMs = 3000) { return Line(mErr, mErrBuffer, timeoutMs); }
-  // Everything on stderr until it ends.
-  std::string ErrAll(int timeoutMs = 3000) {
-    std::string all;
-    for (std::string l = ErrLine(timeoutMs); !l.empty(); l = ErrLine(timeoutMs)) all += l + "\n";
-    return all;
-  }
-  int Wait(int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (::waitpid(mPid, &status, WNOHANG) == mPid) {
-        mPid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      ::usleep(20000);
-    }
-    return -1;
-  }
-  pid_t pid() const { return mPid; }
-
- private:
-  static std::string Line(int fd, std::string& buffer, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      const size_t nl = buffer.find('\n');
-      if (nl != std::string::npos) {
-        std::string line = buffer.substr(0, nl);
-        buffer.erase(0, nl + 1);
-        return line;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return "";
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
-      char buf[4096];
-      const ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n <= 0) return "";
-      buffer.append(buf, static_cast<size_t>(n));
-    }
-  }
-  pid_t mPid = -1;
-  int mIn = -1, mOut = -1, mErr = -1;
-  std::string mOutBuffer, mErrBuffer;
-};
 
 const std::string kDemo = KEM_SOURCE_DIR "/examples/demo-project.json";
 
@@ -161,6 +73,45 @@ TEST(DevHost, DemoProjectControlLinesAndQuit) {
   EXPECT_EQ(p.OutLine(), "bye");
   EXPECT_EQ(p.Wait(5000), 0);
   EXPECT_TRUE(client.WaitClosed());
+}
+
+TEST(DevHost, LevelsLineRefusesWhatTheProjectFileRefuses) {
+  Process p({KEM_DEVHOST_PATH, "--project", kDemo, "--no-panel"});
+  ASSERT_EQ(p.OutLine(), "ready listening");
+  for (std::string l = p.ErrLine(500); !l.empty(); l = p.ErrLine(500)) {
+  }  // the banner
+  for (const char* bad : {"levels inf", "levels nan", "levels -1000.5", "levels 1e9", "levels -6 x", "levels"}) {
+    SCOPED_TRACE(bad);
+    p.Send(bad);
+    EXPECT_EQ(p.ErrLine().rfind("error: levels needs ", 0), 0u);
+  }
+  p.Send("levels -1000 1000 -6.5");
+  p.Send("frobnicate");  // the next error line is this one: the good levels line said nothing
+  EXPECT_EQ(p.ErrLine(), "error: unknown control line: frobnicate");
+  p.Send("quit");
+  EXPECT_EQ(p.OutLine(), "bye");
+}
+
+TEST(DevHost, AnotherListenerOnThePortIsNotReady) {
+  const int other = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // not inherited by the host
+  int on = 1;
+  ::setsockopt(other, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(7890);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(other, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(other, 4), 0);
+  {
+    Process p({KEM_DEVHOST_PATH, "--project", kDemo, "--no-panel"});
+    EXPECT_EQ(p.OutLine(), "ready no-listener");
+    const std::string said = p.ErrLine();
+    EXPECT_NE(said.find("127.0.0.1:7890 is in use by another process"), std::string::npos) << said;
+    EXPECT_NE(said.find("pid " + std::to_string(::getpid())), std::string::npos) << said;
+    p.Send("quit");
+    EXPECT_EQ(p.OutLine(), "bye");
+  }
+  ::close(other);
 }
 
 TEST(DevHost, SigtermTakesTheOrderlyPath) {
