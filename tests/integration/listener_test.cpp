@@ -26,7 +26,7 @@ TEST_F(ListenerTest, SeventeenthConnectionIsClosedWithoutABytes) {
 
   clients.pop_back();  // one of the sixteen ends
   std::unique_ptr<WsClient> again;
-  for (int attempt = 0; attempt < 50; ++attempt) {
+  for (int attempt = 0; attempt < 500; ++attempt) {  // until the freed slot is seen, however busy the machine
     again = std::make_unique<WsClient>();
     if (again->Open()) break;
     again.reset();
@@ -57,7 +57,9 @@ TEST_F(ListenerTest, StopWithoutClientsIsPrompt) {
   Start();
   const auto start = Clock::now();
   Stop();
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  // A hang detector, not a speed test: stopping waits for at most one poll
+  // round of each thread, so even a loaded machine stays far below this.
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
   EXPECT_FALSE(PortAccepts());
 }
 
@@ -70,7 +72,7 @@ TEST_F(ListenerTest, StopEndsEveryConnectionIncludingThoseInTheHandshake) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const auto start = Clock::now();
   Stop();
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));  // does not wait for the handshake limits
   EXPECT_TRUE(open->WaitClosed(1000));
   EXPECT_TRUE(silent.WaitClosed(1000));
   EXPECT_TRUE(partial.WaitClosed(1000));

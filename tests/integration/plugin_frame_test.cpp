@@ -157,7 +157,7 @@ TEST(SurfaceLifecycle, DetachThenDestructorStopsOnce) {
   const auto start = std::chrono::steady_clock::now();
   surface->AttachHost(nullptr);
   delete surface;  // the destructor's second StopServer finds nothing left to do
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));  // a hang detector
   EXPECT_EQ(host.Counts().suites, 0);
   EXPECT_EQ(host.MisuseCount(), 0);  // nothing released or closed twice
   EXPECT_FALSE(PortAccepts());

@@ -33,7 +33,7 @@ class VitalsTest : public ServerTest {
   // The next vitals message, parsed; events met on the way are appended to events.
   json NextVitals(WsClient& client, std::vector<std::string>* events = nullptr, std::string* raw = nullptr) {
     for (;;) {
-      const std::string m = client.ReadText(4000);
+      const std::string m = client.ReadText(10000);  // about once a second; a loaded machine may be slower
       if (m.empty()) {
         ADD_FAILURE() << "no vitals message";
         return json();

@@ -192,7 +192,9 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
   const auto stopTook = Clock::now() - stopStart;
   for (auto& t : threads) t.join();
 
-  EXPECT_LT(stopTook, std::chrono::seconds(2));
+  // A hang detector: the figure itself is printed below (1 ms quiet, a few ms
+  // under TSan); a busy machine may stretch it, a stop that waits on clients never ends.
+  EXPECT_LT(stopTook, std::chrono::seconds(10));
   EXPECT_EQ(failures.load(), 0);
   EXPECT_GT(exchanges.load(), 100);
   EXPECT_GT(churned.load(), 0);
@@ -209,14 +211,16 @@ TEST_F(StressTest, StalledHandshakesFreeTheirSlotsAtTheTimeLimit) {
     stalled.push_back(std::make_unique<WsClient>());
     stalled.back()->SendRaw("GET / HTTP/1.1\r\nSec-WebSocket-Key: abc\r\nX-Half: ");
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(WaitForConnections(16));  // all sixteen accepted before the seventeenth knocks
   {
     WsClient over;  // the server is full
-    EXPECT_TRUE(over.WaitClosed(2000));
+    EXPECT_TRUE(over.WaitClosed(10000));
   }
+  // Dropped at the 10-second request limit; the bound here only tells a drop
+  // from a slot held for ever, with room for a loaded machine.
   const auto start = Clock::now();
-  for (auto& s : stalled) EXPECT_TRUE(s->WaitClosed(13000));
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(12));
+  for (auto& s : stalled) EXPECT_TRUE(s->WaitClosed(20000));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
   std::unique_ptr<WsClient> again;
   for (int attempt = 0; attempt < 40 && !again; ++attempt) {
     auto c = std::make_unique<WsClient>();

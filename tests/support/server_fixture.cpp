@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "plugin/entry.h"
 
@@ -60,6 +61,21 @@ std::unique_ptr<WsClient> ServerTest::Client(const std::string& origin) {
 std::string ServerTest::Ask(WsClient& client, const std::string& request, int timeoutMs) {
   client.SendText(request);
   return client.ReadText(timeoutMs);
+}
+
+KEMEngineControlSurface& ServerTest::Instance() const {
+  // The host holds the instance by its first (private) base; a C-style cast
+  // reaches the object the way the plug-in's own trampolines do.
+  auto* base = static_cast<adobesdk::ControlSurfaceBase*>(session->Surface());
+  return *(KEMEngineControlSurface*)base;
+}
+
+bool ServerTest::WaitForConnections(int32_t count) const {
+  for (int i = 0; i < 3000; ++i) {
+    if (Instance().ConnectionCount() == count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
 }
 
 void ServerTest::ExpectRequestResourcesReleased() {

@@ -12,6 +12,7 @@
 #include "devhost/fake_host.h"
 #include "devhost/loopback.h"
 #include "devhost/plugin_session.h"
+#include "surface/control_surface.h"
 #include "tests/support/ws_client.h"
 
 namespace KEM::test {
@@ -35,6 +36,12 @@ class ServerTest : public ::testing::Test {
   void ExpectRequestResourcesReleased();
 
   std::string HomeDir() const { return mHome; }
+  // The instance the host created; its connection count shows what the
+  // listener has accepted, which a test can wait for instead of sleeping.
+  KEMEngineControlSurface& Instance() const;
+  // Waits (up to a minute, however loaded the machine) until the instance
+  // holds count connections; false when it never does.
+  bool WaitForConnections(int32_t count) const;
 
   std::unique_ptr<devhost::FakeHost> host;
   std::unique_ptr<devhost::PluginSession> session;
