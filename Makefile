@@ -8,12 +8,17 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := handshake frame origin dispatcher
 SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
 
-.PHONY: all build deps test run clean asan tsan fuzz stress bench
+.PHONY: all build deps web-deps test run clean asan tsan fuzz stress bench
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
+
+# The ws package for Node 20, where the examples and kem-doctor's users find it
+# (web/node_modules), from the committed lock file.
+web-deps: deps
+	@cd web && npm ci --no-audit --no-fund --loglevel=error >&2
 
 build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(CONFIG) -DKEM_WERROR=$(WERROR) >/dev/null
@@ -22,7 +27,7 @@ build: deps
 # Every test in the normal build, then the unit, integration, stress and
 # corpus-replay tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 # and under ThreadSanitizer.
-test: build asan
+test: build web-deps asan
 	@scripts/install-deps.sh chromium
 	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
 	@ctest --test-dir $(BUILD) --output-on-failure
@@ -54,7 +59,7 @@ fuzz: deps
 	    -artifact_prefix=build-fuzz/crash-$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
 
-run: build
+run: build web-deps
 	@$(BUILD)/kem-devhost --project examples/demo-project.json
 
 # Longer load and fault tests (KEM_STRESS_SECONDS, default 60).

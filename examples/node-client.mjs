@@ -4,15 +4,17 @@
 //   node examples/node-client.mjs get.version "get.angle.marker:Interview"
 //   node examples/node-client.mjs vitals.subscribe          # prints pushes until Ctrl+C
 //
-// Node 22 has a WebSocket built in; on Node 20 this uses the ws package
-// (npm install ws, or run from tests/e2e where it is installed).
+// Node 22 has a WebSocket built in; on Node 20 the client loads the ws package,
+// which `make run` installs into web/node_modules.
 import { KemClient } from '../web/kem-client.mjs';
 
-let WebSocket = globalThis.WebSocket;
-if (!WebSocket) ({ default: WebSocket } = await import('ws').catch(() => import('../tests/e2e/node_modules/ws/index.js')));
-
-const kem = new KemClient(process.env.KEM_URL, { WebSocket, reconnect: false });
-await kem.connect();
+const kem = new KemClient(process.env.KEM_URL, { reconnect: false });
+try {
+  await kem.connect();
+} catch (err) {
+  console.error(err.message);
+  process.exit(1);
+}
 const FENCE_REPLY = 'sequence.error:notimeline';
 kem.on('message', (m) => { if (m !== FENCE_REPLY) console.log(m); });  // every reply, as sent
 

@@ -1,28 +1,66 @@
 // kem-client.mjs — a dependency-free client for KEM Engine, for browsers and Node.
 //
-//   import { KemClient } from './kem-client.mjs';
+//   import { KemClient } from 'kem-engine-client';    // or './kem-client.mjs'
 //   const kem = new KemClient();                      // ws://127.0.0.1:7890/
 //   await kem.connect();
 //   console.log(await kem.getVersion());              // "1.2.4"
 //   kem.subscribe((vitals) => console.log(vitals.playing), (event) => console.log(event));
 //
-// In Node 20 pass a WebSocket implementation: new KemClient(url, { WebSocket }) with
-// `import WebSocket from 'ws'`. Node 22 and browsers have one built in.
+// Browsers and Node 22 have a WebSocket built in; on Node 20 the client loads the
+// `ws` package itself when it is installed (or pass { WebSocket }).
 //
 // The server answers one connection's requests in order, so replies are matched
 // to requests by order; pushed "vitals:" and "event:" messages are told apart by
 // their prefix. Error replies reject with a KemError whose `reason` is the
 // server's reason word ("parse", "nosuite", "notimeline", "noclip", "range",
-// "alloc", "count"), or "timeout" / "disconnected" from the client itself.
+// "alloc", "count"), or one of the client's own: "timeout", "disconnected",
+// and for connect(): "local-network-access" (the browser blocks this page from
+// reaching the computer it runs on), "origin-refused" (KEM Engine refused the
+// page's origin; Node only, browsers do not tell), "unreachable" (nothing
+// answered on the port).
+//
+// Local Network Access: Chromium-based browsers stop a page served from the
+// internet from opening ws://127.0.0.1 unless the user allowed the site to reach
+// the local network. The client reads that permission ("loopback-network", or
+// "local-network-access" in older builds), reports it through
+// on('permission'), rejects connect() with reason "local-network-access" when
+// it is denied, pauses reconnecting while it stays denied, and goes on by
+// itself once it is granted. While it is "prompt", connecting makes the browser
+// ask, and the state is "awaiting-permission". See docs/browsers.md.
 
 export const DEFAULT_URL = 'ws://127.0.0.1:7890/';
 
+// The permission's names, newest first.
+export const LOCAL_NETWORK_PERMISSIONS = ['loopback-network', 'local-network-access'];
+
+const HINTS = {
+  'local-network-access': 'the browser blocks this page from reaching KEM Engine on this computer. '
+    + 'Allow local network access for this site when the browser asks, or in the site settings next to '
+    + 'the address bar; the panel then connects by itself.',
+  'local-network-access-insecure': 'the browser blocks this page from reaching KEM Engine on this computer, '
+    + 'and a page served over plain http from the internet cannot even ask. Open the panel over https.',
+  'origin-refused': 'KEM Engine refused this origin. Add its host to origins.txt (see docs/protocol.md).',
+  unreachable: 'nothing answers at this address. Is the editing host (or kem-devhost) running? '
+    + '`node web/kem-doctor.mjs` tells more.',
+};
+
 export class KemError extends Error {
-  constructor(command, reason) {
-    super(`${command}: ${reason}`);
+  constructor(command, reason, hint) {
+    super(hint ? `${command}: ${reason}: ${hint}` : `${command}: ${reason}`);
     this.name = 'KemError';
     this.command = command;
     this.reason = reason;
+  }
+}
+
+const inBrowser = typeof window !== 'undefined' && typeof document !== 'undefined';
+
+// Node 20 has no WebSocket: the ws package, when installed, stands in.
+async function loadNodeWebSocket() {
+  try {
+    return (await import('ws')).default;
+  } catch {
+    throw new Error('no WebSocket here: install the ws package (npm install ws), or pass { WebSocket }');
   }
 }
 
@@ -65,12 +103,13 @@ export class KemClient {
     this.reconnect = options.reconnect ?? true;
     this.backoffMs = options.backoffMs ?? 250;
     this.maxBackoffMs = options.maxBackoffMs ?? 5000;
-    this.WebSocket = options.WebSocket ?? globalThis.WebSocket;
-    if (!this.WebSocket) throw new Error('no WebSocket implementation: pass { WebSocket } (the ws package in Node 20)');
+    this.WebSocket = options.WebSocket ?? globalThis.WebSocket ?? null;
     this.state = 'closed';
+    this.permission = inBrowser ? 'unknown' : 'unsupported';
+    this.permissionStatus = null;
     this.socket = null;
     this.pending = [];
-    this.listeners = { state: new Set(), vitals: new Set(), event: new Set(), message: new Set() };
+    this.listeners = { state: new Set(), vitals: new Set(), event: new Set(), message: new Set(), permission: new Set() };
     this.subscribed = false;
     this.closing = false;
     this.retryDelay = this.backoffMs;
@@ -80,15 +119,37 @@ export class KemClient {
 
   // --- connection -----------------------------------------------------------
 
-  // Resolves once the connection is open (and keeps reconnecting afterwards unless closed).
+  // Resolves once the connection is open. Rejects with a KemError when the
+  // first attempt fails ("local-network-access", "origin-refused" or
+  // "unreachable"); unless closed, the client goes on trying in the background
+  // (except while local network access stays denied) and reports 'open'
+  // through on('state').
   connect() {
     this.closing = false;
     if (this.state === 'open') return Promise.resolve();
     if (!this.opened) {
-      this.opened = new Promise((resolve) => { this.resolveOpened = resolve; });
-      this.open();
+      this.opened = new Promise((resolve, reject) => {
+        this.resolveOpened = resolve;
+        this.rejectOpened = reject;
+      });
+      this.opened.catch(() => {});  // a caller that does not wait still gets state events
+      // An attempt under way settles this promise; otherwise one starts now.
+      if (this.state !== 'connecting' && this.state !== 'awaiting-permission') this.start();
     }
     return this.opened;
+  }
+
+  async start() {
+    clearTimeout(this.retryTimer);
+    try {
+      if (!this.WebSocket) this.WebSocket = await loadNodeWebSocket();
+    } catch (err) {
+      this.fail(new KemError('connect', 'unreachable', String(err.message ?? err)));
+      return;
+    }
+    await this.watchPermission();
+    if (this.closing) return;
+    this.open();
   }
 
   close() {
@@ -98,43 +159,125 @@ export class KemClient {
     this.setState('closed');
   }
 
-  // on('state' | 'vitals' | 'event' | 'message', callback); returns a function that removes it.
+  // on('state' | 'vitals' | 'event' | 'message' | 'permission', callback); returns a function that removes it.
   on(kind, callback) {
     this.listeners[kind].add(callback);
     return () => this.listeners[kind].delete(callback);
   }
 
+  // The local-network permission of this page: 'granted', 'denied', 'prompt',
+  // or 'unsupported' (Node, or a browser that has no such permission).
+  async localNetworkAccess() {
+    await this.watchPermission();
+    return this.permission;
+  }
+
+  async watchPermission() {
+    if (this.permission !== 'unknown') return;
+    const permissions = globalThis.navigator?.permissions;
+    for (const name of LOCAL_NETWORK_PERMISSIONS) {
+      try {
+        const status = await permissions.query({ name });
+        this.permissionStatus = status;
+        status.addEventListener('change', () => this.setPermission(status.state));
+        this.setPermission(status.state);
+        return;
+      } catch {
+        // not this name here: try the next
+      }
+    }
+    this.setPermission('unsupported');
+  }
+
+  setPermission(permission) {
+    if (this.permission === permission) return;
+    this.permission = permission;
+    for (const cb of this.listeners.permission) cb(permission);
+    // Allowed at last: go on at once instead of waiting for the next retry.
+    if (permission === 'granted' && this.state === 'blocked' && !this.closing) {
+      clearTimeout(this.retryTimer);
+      this.retryDelay = this.backoffMs;
+      this.open();
+    }
+  }
+
+  // Why a connection that never opened failed, from what the socket and the browser tell.
+  async failureReason(detail) {
+    if (inBrowser) {
+      // The browser decides on the permission as the connection is made: read
+      // it again. Denied now means the browser stopped this connection (a
+      // prompt answered "Block", a site blocked, or a plain-http page that
+      // cannot ask). Still "prompt" means no decision was needed: the port
+      // did not answer.
+      if (this.permissionStatus) this.setPermission(this.permissionStatus.state);
+      if (this.permission === 'denied') {
+        return ['local-network-access',
+          HINTS[globalThis.isSecureContext ? 'local-network-access' : 'local-network-access-insecure']];
+      }
+      return ['unreachable', HINTS.unreachable];
+    }
+    if (/\b403\b/.test(detail)) return ['origin-refused', HINTS['origin-refused']];
+    return ['unreachable', `${HINTS.unreachable}${detail ? ` (${detail})` : ''}`];
+  }
+
+  fail(error) {
+    if (this.rejectOpened) this.rejectOpened(error);
+    this.opened = null;
+    this.resolveOpened = null;
+    this.rejectOpened = null;
+  }
+
   open() {
-    this.setState('connecting');
+    this.setState(this.permission === 'prompt' ? 'awaiting-permission' : 'connecting');
     let socket;
     try {
       socket = new this.WebSocket(this.url);
     } catch (err) {
+      this.fail(new KemError('connect', 'unreachable', String(err.message ?? err)));
       this.scheduleReconnect();
       return;
     }
     this.socket = socket;
+    let opened = false;
+    let detail = '';
     socket.onopen = () => {
+      opened = true;
       this.retryDelay = this.backoffMs;
       this.setState('open');
       if (this.subscribed) this.socket.send('vitals.subscribe');
       if (this.resolveOpened) this.resolveOpened();
+      this.opened = null;
+      this.resolveOpened = null;
+      this.rejectOpened = null;
     };
     socket.onmessage = (e) => this.receive(typeof e.data === 'string' ? e.data : String(e.data));
-    socket.onclose = () => {
+    socket.onclose = async () => {
       if (this.socket !== socket) return;
       this.socket = null;
       for (const p of this.pending.splice(0)) {
         clearTimeout(p.timer);
         if (!p.timedOut) p.reject(new KemError(p.command, 'disconnected'));
       }
+      let blocked = false;
+      if (!opened) {
+        const [reason, hint] = await this.failureReason(detail);
+        blocked = reason === 'local-network-access';
+        this.fail(new KemError('connect', reason, hint));
+      }
       if (this.closing || !this.reconnect) {
         this.setState('closed');
         return;
       }
+      if (blocked) {
+        // Retrying cannot help until the user allows the site: wait for the
+        // permission's change event (setPermission goes on from there).
+        this.setState('blocked');
+        return;
+      }
       this.scheduleReconnect();
     };
-    socket.onerror = () => {};  // onclose follows
+    // Node's ws tells why (an HTTP status, a refused connection); browsers do not.
+    socket.onerror = (e) => { detail = String(e?.message ?? e?.error?.message ?? ''); };
   }
 
   scheduleReconnect() {

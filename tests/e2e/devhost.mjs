@@ -1,16 +1,29 @@
 // Starts kem-devhost with a project and waits for its ready line; stops it through `quit`.
 import { spawn } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
+import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import readline from 'node:readline';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const sourceDir = path.resolve(here, '../..');
+// A HOME of its own whose origins.txt allows these hosts (for devhost.env.HOME).
+export function homeWithOrigins(hosts) {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kem-home-'));
+  const folder = path.join(home, 'Library', 'Application Support', 'KEM Engine');
+  fs.mkdirSync(folder, { recursive: true });
+  fs.writeFileSync(path.join(folder, 'origins.txt'), `${hosts.join('\n')}\n`);
+  return home;
+}
+
 export const devhostPath = process.env.KEM_DEVHOST ?? path.join(sourceDir, 'build/kem-devhost');
 
-export async function startDevHost(args = []) {
+// options.env: extra environment (HOME, to give the host its own origins.txt).
+export async function startDevHost(args = [], options = {}) {
   const child = spawn(devhostPath, ['--project', path.join(sourceDir, 'examples/demo-project.json'), ...args], {
     stdio: ['pipe', 'pipe', 'pipe'],
+    env: { ...process.env, ...(options.env ?? {}) },
   });
   const lines = [];
   const waiters = [];

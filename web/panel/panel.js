@@ -11,6 +11,26 @@ let liveCamera = 0;
 function status(text) { $('status').textContent = text; }
 function fail(err) { status(err.reason ? `${err.command} → ${err.reason}` : String(err)); }
 
+// One short banner for what keeps the panel from the engine, in plain words with the fix.
+function banner(kind, text) {
+  const b = $('access-banner');
+  b.hidden = !text;
+  b.dataset.kind = kind ?? '';
+  b.textContent = text ?? '';
+}
+
+const BANNERS = {
+  'awaiting-permission': 'Your browser is asking whether this page may reach KEM Engine on this computer. '
+    + 'Choose “Allow” in the prompt by the address bar.',
+  'local-network-access': 'Your browser blocks this page from reaching KEM Engine on this computer. '
+    + 'Allow “Local network access” for this site (site settings, by the address bar); '
+    + 'the panel connects by itself once it is allowed.',
+  'local-network-access-insecure': 'This page comes over plain http from the internet, so your browser cannot even '
+    + 'ask for access to this computer. Open the panel over https.',
+  unreachable: 'KEM Engine does not answer. Is the editing host (or the development host) running? '
+    + '`node web/kem-doctor.mjs` tells you why.',
+};
+
 function connect() {
   if (kem) kem.close();
   kem = new KemClient($('url').value.trim(), { timeoutMs: 8000 });
@@ -18,10 +38,18 @@ function connect() {
     const badge = $('connection');
     badge.dataset.state = state;
     badge.textContent = state === 'open' ? 'connected' : state;
-    if (state === 'open') onOpen();
+    if (state === 'open') {
+      banner(null, null);
+      onOpen();
+    }
+    if (state === 'awaiting-permission') banner(state, BANNERS[state]);
   });
   kem.subscribe(showVitals, logEvent);
-  kem.connect();
+  kem.connect().catch((err) => {
+    const kind = err.reason === 'local-network-access' && !window.isSecureContext
+      ? 'local-network-access-insecure' : err.reason;
+    banner(kind, BANNERS[kind] ?? err.message);
+  });
 }
 
 async function onOpen() {
