@@ -1,9 +1,6 @@
 // kem-devhost as a process: command line, ready line, control lines, trace
 // lines and the orderly exit.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -93,15 +90,8 @@ TEST(DevHost, LevelsLineRefusesWhatTheProjectFileRefuses) {
 }
 
 TEST(DevHost, AnotherListenerOnThePortIsNotReady) {
-  const int other = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // not inherited by the host
-  int on = 1;
-  ::setsockopt(other, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(7890);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(other, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(other, 4), 0);
+  const int other = HoldLoopbackPort();  // not inherited by the development host
+  ASSERT_GE(other, 0);
   {
     Process p({KEM_DEVHOST_PATH, "--project", kDemo, "--no-panel"});
     EXPECT_EQ(p.OutLine(), "ready no-listener");

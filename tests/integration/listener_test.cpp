@@ -38,15 +38,8 @@ TEST_F(ListenerTest, SeventeenthConnectionIsClosedWithoutABytes) {
 }
 
 TEST_F(ListenerTest, PortHeldElsewhereLeavesNoListener) {
-  const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
-  int on = 1;  // only to bind past the TIME_WAIT of earlier tests; two listeners still exclude each other
-  ::setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(7890);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(holder, 4), 0);
+  const int holder = HoldLoopbackPort();
+  ASSERT_GE(holder, 0);
   Start();
   ::close(holder);
   EXPECT_FALSE(PortAccepts());  // the instance did not bind; the host goes on

@@ -53,6 +53,10 @@ class ServerTest : public ::testing::Test {
 
 // Writes text to a file, creating its folders.
 void WriteFile(const std::string& path, const std::string& text);
+// A listener of the test's own on 127.0.0.1:port (not inherited by child
+// processes), standing for another program that holds the port; -1 when it
+// could not be had.
+int HoldLoopbackPort(uint16_t port = 7890);
 // True when 127.0.0.1:7890 accepts a TCP connection.
 inline bool PortAccepts(uint16_t port = 7890) { return devhost::LoopbackPortAccepts(port); }
 
