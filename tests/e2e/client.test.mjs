@@ -115,3 +115,24 @@ test('reconnects with back-off and renews the subscription', async () => {
   client.close();
   await new Promise((r) => server.close(r));
 });
+
+test('a failed first attempt rejects connect() with why: origin-refused, unreachable', async () => {
+  // ws lets a Node client send an Origin, as a browser page would.
+  class RefusedOrigin extends WebSocket {
+    constructor(url) { super(url, { origin: 'https://refused.example' }); }
+  }
+  const refused = new KemClient(undefined, { WebSocket: RefusedOrigin, reconnect: false });
+  await assert.rejects(refused.connect(), (e) => e instanceof KemError && e.reason === 'origin-refused'
+    && /origins\.txt/.test(e.message));
+  assert.equal(refused.state, 'closed');
+
+  const nobody = new KemClient('ws://127.0.0.1:1/', { WebSocket, reconnect: false });
+  await assert.rejects(nobody.connect(), (e) => e.reason === 'unreachable' && /kem-doctor/.test(e.message));
+  assert.equal(await nobody.localNetworkAccess(), 'unsupported');  // Node has no such permission
+
+  // Without a WebSocket passed in, the client finds one itself (built in, or the ws package).
+  const plain = new KemClient(undefined, { reconnect: false });
+  await plain.connect();
+  assert.equal(await plain.getVersion(), '1.2.4');
+  plain.close();
+});
