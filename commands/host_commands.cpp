@@ -6,17 +6,13 @@
 #include "commands/handlers.h"
 #include "commands/host_strings.h"
 #include "platform/utf8.h"
-#include "plugin/host_suites.h"
+#include "host/resources.h"
 #include "surface/control_surface.h"
 
 namespace KEM {
 namespace {
 
 constexpr uint32_t kMaxHostStringBytes = 1024 * 1024;
-
-bool CommandSuitesPresent(const KEMEngineControlSurface& s) {
-  return s.CommandSuite() && s.CommandRef() && s.StringSuiteTable();
-}
 
 }  // namespace
 
@@ -40,17 +36,18 @@ std::string HostStringToUtf8(const StringSuite& strings, const HostString& strin
 
 void HandleGetCommands(const Request& request) {
   const KEMEngineControlSurface& surface = request.surface;
-  if (!CommandSuitesPresent(surface)) return request.Reply("commands.error:nosuite");
-  const HostCommandSuite& commands = *surface.CommandSuite();
-  const StringSuite& strings = *surface.StringSuiteTable();
+  const HostSuites& host = surface.Host();
+  if (!host.CanUseCommands()) return request.Reply("commands.error:nosuite");
+  const HostCommandSuite& commands = *host.CommandSuite();
+  const StringSuite& strings = *host.Strings();
   uint32_t count = 0;
-  if (commands.GetCommandCount(surface.CommandRef(), &count) != kStatusSuccess)
+  if (commands.GetCommandCount(host.CommandRef(), &count) != kStatusSuccess)
     return request.Reply("commands.error:count");
 
   for (uint32_t index = 0; index < count && surface.IsRunning(); ++index) {
     ScopedHostString parts[4] = {ScopedHostString(&strings), ScopedHostString(&strings), ScopedHostString(&strings),
                                  ScopedHostString(&strings)};
-    if (commands.GetCommandInfo(surface.CommandRef(), index, parts[0].out(), parts[1].out(), parts[2].out(),
+    if (commands.GetCommandInfo(host.CommandRef(), index, parts[0].out(), parts[1].out(), parts[2].out(),
                                 parts[3].out()) != kStatusSuccess)
       continue;  // the host filled nothing: nothing to dispose
     std::string line = "command";
@@ -69,8 +66,8 @@ void HandleGetCommands(const Request& request) {
 }
 
 void HandleExec(const Request& request) {
-  const KEMEngineControlSurface& surface = request.surface;
-  if (!CommandSuitesPresent(surface)) return request.Reply("exec.error:nosuite");
+  const HostSuites& host = request.surface.Host();
+  if (!host.CanUseCommands()) return request.Reply("exec.error:nosuite");
   const std::string_view argument = request.After("exec:");
   const size_t colon = argument.find(':');
   if (colon == std::string_view::npos || colon + 1 == argument.size()) return request.Reply("exec.error:parse");
@@ -81,18 +78,18 @@ void HandleExec(const Request& request) {
   if (firstPart.find('\0') != std::string::npos || name.find('\0') != std::string::npos)
     return request.Reply("exec.error:parse");
 
-  const StringSuite* strings = surface.StringSuiteTable();
+  const StringSuite* strings = host.Strings();
   ScopedHostString hostName = MakeHostString(strings, name.c_str());
   if (!hostName.held()) return request.Reply("exec.error:alloc");
   if (firstPart.empty()) {
-    surface.CommandSuite()->ExecuteCommand(surface.CommandRef(), nullptr, &hostName.get());
+    host.CommandSuite()->ExecuteCommand(host.CommandRef(), nullptr, &hostName.get());
   } else {
     ScopedHostString hostFirst = MakeHostString(strings, firstPart.c_str());
     if (!hostFirst.held()) {
       hostName.Reset();  // given back before the reply goes out
       return request.Reply("exec.error:alloc");
     }
-    surface.CommandSuite()->ExecuteCommand(surface.CommandRef(), &hostFirst.get(), &hostName.get());
+    host.CommandSuite()->ExecuteCommand(host.CommandRef(), &hostFirst.get(), &hostName.get());
   }
   hostName.Reset();
   request.Reply("exec.ok:" + firstPart + ":" + name);

@@ -4,7 +4,7 @@
 
 #include "commands/handlers.h"
 #include "commands/numbers.h"
-#include "plugin/host_suites.h"
+#include "host/resources.h"
 #include "surface/control_surface.h"
 
 namespace KEM {

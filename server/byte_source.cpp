@@ -6,7 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "surface/clock.h"
+#include "platform/clock.h"
 
 namespace KEM {
 
@@ -60,7 +60,7 @@ int BufferedReader::ReadByte(int64_t deadlineNs) {
   if (mPos == mLen) {
     int timeoutMs = -1;
     if (deadlineNs >= 0) {
-      const int64_t left = deadlineNs - SteadyNowNs();
+      const int64_t left = deadlineNs - platform::SteadyNowNs();
       if (left <= 0) return kTimedOut;
       timeoutMs = static_cast<int>((left + 999999) / 1000000);
     }

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "platform/sha1.h"
-#include "surface/clock.h"
+#include "platform/clock.h"
 
 namespace KEM {
 namespace {
@@ -161,7 +161,7 @@ bool IsOriginAllowed(std::string_view origin, const AllowlistOpener& openAllowli
 }
 
 std::optional<HandshakeRequest> ReadHandshakeRequest(BufferedReader& reader, const HandshakeLimits& limits) {
-  const int64_t start = SteadyNowNs();
+  const int64_t start = platform::SteadyNowNs();
   int64_t deadline = start + int64_t{limits.firstByteMs} * 1000000;
   const int64_t requestDeadline = start + int64_t{limits.totalMs} * 1000000;
   HandshakeRequest request;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/utf8.h"
-#include "surface/clock.h"
+#include "platform/clock.h"
 #include "surface/control_surface.h"
 
 namespace KEM {
@@ -16,7 +16,7 @@ std::string TransportEvent(const char* type, bool on) {
 }
 }  // namespace
 
-void KEMEngineControlSurface::NoteHostCallback() { mLastHostCallbackTime = SteadyNowNs(); }
+void KEMEngineControlSurface::NoteHostCallback() { mLastHostCallbackTime = platform::SteadyNowNs(); }
 
 KEMStatus KEMEngineControlSurface::SetStop(bool on) {
   NoteHostCallback();
@@ -68,36 +68,31 @@ KEMStatus KEMEngineControlSurface::SetPause(bool on) {
 
 KEMStatus KEMEngineControlSurface::SetTimecode(uint32_t displayMode, const HostString* timecode) {
   NoteHostCallback();
-  if (!timecode || mSubscriberCount.load() < 1 || !mStringSuite) return kStatusSuccess;
+  const StringSuite* strings = mHost.Strings();
+  if (!timecode || mSubscriberCount.load() < 1 || !strings) return kStatusSuccess;
   char buffer[kTimecodeBufferSize] = {};
   uint32_t length = kTimecodeBufferSize;
-  if (mStringSuite->CopyStringToUtf8(timecode, buffer, &length) != kStatusSuccess) return kStatusSuccess;
+  if (strings->CopyStringToUtf8(timecode, buffer, &length) != kStatusSuccess) return kStatusSuccess;
   // At most 63 bytes whatever the host wrote, cut at the last whole character.
   const std::string_view text = platform::Utf8Prefix(
       std::string_view(buffer, ::strnlen(buffer, kTimecodeBufferSize - 1)), kTimecodeBufferSize - 1);
   std::lock_guard<std::mutex> lock(mTimecodeMutex);
   mTimecode = text;
   mDisplayMode = displayMode;
-  mTimecodeTime = SteadyNowNs();
+  mTimecodeTime = platform::SteadyNowNs();
   return kStatusSuccess;
-}
-
-int32_t KEMEngineControlSurface::HostMarkerCount() {
-  if (!mMarkerSuite || !mMarkerRef) return -1;
-  int32_t count = 0;
-  return mMarkerSuite->GetMarkerCount(mMarkerRef, &count) == kStatusSuccess ? count : -1;
 }
 
 KEMStatus KEMEngineControlSurface::MarkerChanged(uint32_t index) {
   NoteHostCallback();
   QueueEvent("event:marker:{\"type\":\"changed\",\"index\":" + std::to_string(index) +
-             ",\"count\":" + std::to_string(HostMarkerCount()) + "}");
+             ",\"count\":" + std::to_string(mHost.MarkerCount().value_or(-1)) + "}");
   return kStatusSuccess;
 }
 
 KEMStatus KEMEngineControlSurface::MarkersRebuilt() {
   NoteHostCallback();
-  QueueEvent("event:marker:{\"type\":\"rebuild\",\"count\":" + std::to_string(HostMarkerCount()) + "}");
+  QueueEvent("event:marker:{\"type\":\"rebuild\",\"count\":" + std::to_string(mHost.MarkerCount().value_or(-1)) + "}");
   return kStatusSuccess;
 }
 

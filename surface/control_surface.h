@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/host_suites.h"
 #include "hostsdk/host_surface_suites.h"
 #include "plugin/adapters.h"
 
@@ -65,10 +66,8 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   void Subscribe(const Connection& connection);
 
   // Read-only views for the command handlers.
-  const SPBasicSuite* BasicSuite() const { return mBasicSuite; }
-  const HostCommandSuite* CommandSuite() const { return mCommandSuite; }
-  HostObjectRef CommandRef() const { return mCommandRef; }
-  const StringSuite* StringSuiteTable() const { return mStringSuite; }
+  const HostSuites& Host() const { return mHost; }
+  const SPBasicSuite* BasicSuite() const { return mHost.BasicSuite(); }
   bool IsRunning() const { return mRunning.load(); }
   const std::atomic<bool>& RunningFlag() const { return mRunning; }
   int32_t SubscriberCount() const { return mSubscriberCount.load(); }
@@ -99,27 +98,14 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   // adobesdk::ControlSurfaceCommandBase
   KEMStatus CommandEntry0(void* arg) override;
 
-  void ReleaseHostSuites();
-  int32_t HostMarkerCount();
   void NoteHostCallback();
   void ReapFinishedClientThreads();
   void ClientThreadMain(uint64_t threadId, std::shared_ptr<Connection> connection);
   std::vector<std::shared_ptr<Connection>> SubscriberConnections();
 
-  const SPBasicSuite* mBasicSuite;
-  const HostSuite* mHostSuite = nullptr;
-  const HostTransportSuite* mTransportSuite = nullptr;
-  const HostCommandSuite* mCommandSuite = nullptr;
-  const HostMixerSuite* mMixerSuite = nullptr;
-  const HostLumetriSuite* mLumetriSuite = nullptr;
-  const HostMarkerSuite* mMarkerSuite = nullptr;
-  HostInstanceHandle mHostHandle = nullptr;
-  HostObjectRef mTransportRef = nullptr;
-  HostObjectRef mCommandRef = nullptr;
-  HostObjectRef mMixerRef = nullptr;
-  HostObjectRef mLumetriRef = nullptr;
-  HostObjectRef mMarkerRef = nullptr;
-  const StringSuite* mStringSuite = nullptr;
+  // The host suites and sub-host objects (host/host_suites.h): mHostSuite,
+  // the five sub-host suites with their refs, mHostHandle and mStringSuite.
+  HostSuites mHost;
   std::thread mAcceptThread;
   std::atomic<bool> mRunning{false};
   int mListenSocket = -1;

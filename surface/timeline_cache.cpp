@@ -3,8 +3,8 @@
 // result is cached with one preferred identifier. [any thread]
 #include <algorithm>
 
-#include "plugin/host_suites.h"
-#include "surface/clock.h"
+#include "host/resources.h"
+#include "platform/clock.h"
 #include "surface/control_surface.h"
 
 namespace KEM {
@@ -26,7 +26,7 @@ std::vector<int32_t> KEMEngineControlSurface::ListTimelineCandidates() {
 }
 
 std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRefresh) {
-  const int64_t start = SteadyNowNs();
+  const int64_t start = platform::SteadyNowNs();
   bool probe;
   {
     std::lock_guard<std::mutex> lock(mTimelineMutex);
@@ -37,10 +37,10 @@ std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRe
   // The probe runs without the lock; an overlapping probe may finish later and win.
   std::vector<int32_t> found;
   {
-    ScopedSuite<VideoSegmentSuite> segments(mBasicSuite, kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+    ScopedSuite<VideoSegmentSuite> segments(mHost.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
     if (segments) {
       for (int32_t id = 0; id < kProbeCount; ++id) {
-        if (id % kProbeClockEvery == 0 && (SteadyNowNs() - start > kProbeBudgetNs || !mRunning)) break;
+        if (id % kProbeClockEvery == 0 && (platform::SteadyNowNs() - start > kProbeBudgetNs || !mRunning)) break;
         int32_t handle = 0;
         if (segments->OpenTimelineSegments(id, &handle) == kStatusSuccess && handle != 0) {
           segments->CloseTimelineSegments(handle);
@@ -56,7 +56,7 @@ std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRe
         std::find(mTimelineIds.begin(), mTimelineIds.end(), mSelectedTimeline) == mTimelineIds.end())
       mSelectedTimeline = -1;
     mTimelinesValid = true;
-    mTimelinesTime = SteadyNowNs();
+    mTimelinesTime = platform::SteadyNowNs();
   }
   return ListTimelineCandidates();
 }

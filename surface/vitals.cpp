@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "platform/idle.h"
-#include "plugin/host_suites.h"
+#include "host/resources.h"
 #include "server/connection.h"
 #include "server/frame.h"
-#include "surface/clock.h"
+#include "platform/clock.h"
 #include "surface/control_surface.h"
 #include "surface/vitals_format.h"
 
@@ -18,7 +18,6 @@ constexpr int64_t kSecondNs = 1000000000;
 constexpr int64_t kVitalsSpacingNs = 900000000;
 constexpr int64_t kProbePermissionNs = 59999999999;
 constexpr uint64_t kMarkerTotalCap = 1000000;
-constexpr int32_t kMaxMeterChannels = 32;
 
 // One for the whole process, shared by every instance.
 std::atomic<int64_t> gLastVitalsTime{0};
@@ -37,7 +36,7 @@ struct VitalsLoopState {
 void KEMEngineControlSurface::VitalsLoop() {
   if (!mRunning) return;
   VitalsLoopState st;
-  st.lastProbePermission = SteadyNowNs() - 3600 * kSecondNs;
+  st.lastProbePermission = platform::SteadyNowNs() - 3600 * kSecondNs;
   for (;;) {
     std::vector<std::string> events;
     {
@@ -54,7 +53,7 @@ void KEMEngineControlSurface::VitalsLoop() {
     for (const std::string& event : events)
       for (const auto& connection : subscribers) SendText(*connection, event);
 
-    const int64_t now = SteadyNowNs();
+    const int64_t now = platform::SteadyNowNs();
     if (now - gLastVitalsTime.load() < kVitalsSpacingNs) continue;
     gLastVitalsTime = now;
 
@@ -77,9 +76,9 @@ void KEMEngineControlSurface::VitalsLoop() {
     // Current timeline, its segment count and hash.
     int32_t id = GetSelectedTimeline();
     {
-      ScopedSuite<VideoSegmentSuite> segments(mBasicSuite, kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+      ScopedSuite<VideoSegmentSuite> segments(mHost.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
       if (segments && id < 0) {
-        const int64_t probeNow = SteadyNowNs();
+        const int64_t probeNow = platform::SteadyNowNs();
         const bool allowRefresh = probeNow - st.lastProbePermission > kProbePermissionNs;
         if (allowRefresh) st.lastProbePermission = probeNow;
         const std::vector<int32_t> candidates = GetTimelineCandidates(allowRefresh);
@@ -117,7 +116,7 @@ void KEMEngineControlSurface::VitalsLoop() {
     // Markers: the candidates' marker counts, plus the host's own count.
     const std::vector<int32_t> candidates = ListTimelineCandidates();
     if (!candidates.empty()) {
-      ScopedSuite<MarkerSuite> markers(mBasicSuite, kMarkerSuiteName, 3);
+      ScopedSuite<MarkerSuite> markers(mHost.BasicSuite(), kMarkerSuiteName, 3);
       if (markers) {
         uint64_t total = 0;
         bool any = false;
@@ -131,33 +130,15 @@ void KEMEngineControlSurface::VitalsLoop() {
         if (any) f.markers = static_cast<int>(std::min(total, kMarkerTotalCap));
       }
     }
-    if (mMarkerSuite && mMarkerRef) {
-      int32_t count = 0;
-      if (mMarkerSuite->GetMarkerCount(mMarkerRef, &count) == kStatusSuccess && count != 0)
-        f.markers = SaturatedMarkerTotal(f.markers, count);
-    }
+    const std::optional<int32_t> hostMarkers = mHost.MarkerCount();
+    if (hostMarkers && *hostMarkers != 0) f.markers = SaturatedMarkerTotal(f.markers, *hostMarkers);
 
     // Tracks, and the audio peak while playing.
-    if (mMixerSuite && mMixerRef) {
-      int32_t tracks = 0;
-      f.tracks = mMixerSuite->GetTrackCount(mMixerRef, &tracks) == kStatusSuccess ? tracks : -1;
-      int32_t meter = 0;
-      if (f.playing && mMixerSuite->GetMeterId(mMixerRef, &meter) == kStatusSuccess && meter != 0) {
-        int32_t channels = 0;
-        if (mMixerSuite->GetMeterChannelCount(mMixerRef, meter, &channels) == kStatusSuccess && channels >= 1 &&
-            channels <= kMaxMeterChannels) {
-          float levels[kMaxMeterChannels] = {};
-          if (mMixerSuite->GetMeterLevels(mMixerRef, meter, channels, levels) == kStatusSuccess) {
-            f.audioPeakDb = PeakLevel(levels, channels);
-          }
-        }
-      }
-    }
+    const MixerSnapshot mixer = mHost.Mixer(f.playing);
+    f.tracks = mixer.tracks;
+    if (mixer.channels > 0) f.audioPeakDb = PeakLevel(mixer.levels, mixer.channels);
 
-    if (mTransportSuite && mTransportRef) {
-      uint8_t solo = 0;
-      f.soloActive = mTransportSuite->GetSoloActive(mTransportRef, &solo) == kStatusSuccess && solo != 0;
-    }
+    f.soloActive = mHost.SoloActive();
 
     const std::string message = FormatVitals(f);
     for (const auto& connection : subscribers) SendText(*connection, message);

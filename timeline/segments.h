@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/host_suites.h"
+#include "host/resources.h"
 #include "surface/control_surface.h"
 
 namespace KEM {

@@ -5,7 +5,7 @@
 
 #include "commands/handlers.h"
 #include "commands/numbers.h"
-#include "surface/clock.h"
+#include "platform/clock.h"
 #include "timeline/segments.h"
 
 namespace KEM {
@@ -90,7 +90,7 @@ class ScanReport {
 void HandleTimelineScan(const Request& request) {
   const ScanArgs args = ParseScanArgs(request.After("debug.tlscan:"));
   KEMEngineControlSurface& surface = request.surface;
-  const int64_t t0 = SteadyNowNs();
+  const int64_t t0 = platform::SteadyNowNs();
   int64_t scanned = 0, hits = 0;
   bool budgetHit = false;
   ScanReport report;
@@ -101,7 +101,7 @@ void HandleTimelineScan(const Request& request) {
       AcquireMarkerSuite(surface.BasicSuite(), markers);
       const int64_t range = args.to > args.from ? args.to - args.from : 0;
       for (int64_t i = 0; i < range && surface.IsRunning(); ++i) {
-        if ((i + 1) % kClockEvery == 0 && (SteadyNowNs() - t0) / 1000000 > args.budgetMs) {
+        if ((i + 1) % kClockEvery == 0 && (platform::SteadyNowNs() - t0) / 1000000 > args.budgetMs) {
           scanned = i + 1;
           budgetHit = true;
           break;
@@ -127,7 +127,7 @@ void HandleTimelineScan(const Request& request) {
       report.FlushScanGroup();
     }
   }
-  const int64_t elapsedMs = (SteadyNowNs() - t0) / 1000000;
+  const int64_t elapsedMs = (platform::SteadyNowNs() - t0) / 1000000;
   request.Reply("tlscan:{\"from\":" + std::to_string(args.from) + ",\"to\":" + std::to_string(args.to) +
                 ",\"scanned\":" + std::to_string(scanned) + ",\"elapsedMs\":" + std::to_string(elapsedMs) +
                 ",\"budgetHit\":" + (budgetHit ? "true" : "false") + ",\"hits\":" + std::to_string(hits) +

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdint>
 
-namespace KEM {
+namespace KEM::platform {
 inline int64_t SteadyNowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-}  // namespace KEM
+}  // namespace KEM::platform
