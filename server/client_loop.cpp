@@ -45,26 +45,36 @@ void KEMEngineControlSurface::HandleClient(const std::shared_ptr<Connection>& co
   {
     std::lock_guard<std::mutex> lock(mClientsMutex);
     mClients.erase(fd);
-    if (mSubscribers.erase(fd) > 0) mSubscriberCount.fetch_sub(1);
     mConnections.erase(fd);
   }
+  mEvents.Unsubscribe(fd);  // before the socket number can be reused
   connection->Close();
 }
 
-void KEMEngineControlSurface::Subscribe(const Connection& connection) {
-  std::lock_guard<std::mutex> lock(mClientsMutex);
-  if (mSubscribers.insert(connection.fd()).second) mSubscriberCount.fetch_add(1);
-}
+namespace {
 
-std::vector<std::shared_ptr<Connection>> KEMEngineControlSurface::SubscriberConnections() {
-  std::vector<std::shared_ptr<Connection>> out;
-  std::lock_guard<std::mutex> lock(mClientsMutex);
-  out.reserve(mSubscribers.size());
-  for (int fd : mSubscribers) {
-    auto it = mConnections.find(fd);
-    if (it != mConnections.end()) out.push_back(it->second);
+// A connection as a subscriber: pushes go through the connection object the
+// subscription was made with, never through a reused socket number.
+class ConnectionSubscriber : public Subscriber {
+ public:
+  explicit ConnectionSubscriber(std::shared_ptr<Connection> connection) : mConnection(std::move(connection)) {}
+  void Deliver(std::string_view text) override { SendText(*mConnection, text); }
+
+ private:
+  std::shared_ptr<Connection> mConnection;
+};
+
+}  // namespace
+
+void KEMEngineControlSurface::Subscribe(const Connection& connection) {
+  std::shared_ptr<Connection> held;
+  {
+    std::lock_guard<std::mutex> lock(mClientsMutex);
+    auto it = mConnections.find(connection.fd());
+    if (it == mConnections.end()) return;
+    held = it->second;
   }
-  return out;
+  mEvents.Subscribe(connection.fd(), std::make_shared<ConnectionSubscriber>(std::move(held)));
 }
 
 }  // namespace KEM

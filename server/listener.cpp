@@ -116,10 +116,7 @@ void KEMEngineControlSurface::ReapFinishedClientThreads() {
 
 void KEMEngineControlSurface::StopServer() {
   mRunning = false;
-  {
-    std::lock_guard<std::mutex> lock(mEventMutex);
-    mEventCondition.notify_all();
-  }
+  mEvents.Wake();
   {
     // Every accepted socket, in the handshake or past it: each thread's
     // pending receive returns and the thread cleans up on its own.

@@ -69,7 +69,7 @@ KEMStatus KEMEngineControlSurface::SetPause(bool on) {
 KEMStatus KEMEngineControlSurface::SetTimecode(uint32_t displayMode, const HostString* timecode) {
   NoteHostCallback();
   const StringSuite* strings = mHost.Strings();
-  if (!timecode || mSubscriberCount.load() < 1 || !strings) return kStatusSuccess;
+  if (!timecode || mEvents.SubscriberCount() < 1 || !strings) return kStatusSuccess;
   char buffer[kTimecodeBufferSize] = {};
   uint32_t length = kTimecodeBufferSize;
   if (strings->CopyStringToUtf8(timecode, buffer, &length) != kStatusSuccess) return kStatusSuccess;
@@ -96,13 +96,6 @@ KEMStatus KEMEngineControlSurface::MarkersRebuilt() {
   return kStatusSuccess;
 }
 
-void KEMEngineControlSurface::QueueEvent(std::string text) {
-  if (mSubscriberCount.load() < 1) return;
-  {
-    std::lock_guard<std::mutex> lock(mEventMutex);
-    mEventQueue.push_back(std::move(text));
-  }
-  mEventCondition.notify_one();
-}
+void KEMEngineControlSurface::QueueEvent(std::string text) { mEvents.QueueEvent(std::move(text)); }
 
 }  // namespace KEM

@@ -14,13 +14,17 @@
 #include <thread>
 #include <vector>
 
+#include "events/event_hub.h"
 #include "host/host_suites.h"
 #include "hostsdk/host_surface_suites.h"
 #include "plugin/adapters.h"
+#include "surface/vitals_format.h"
+#include "timeline/timeline_cache.h"
 
 namespace KEM {
 
 class Connection;
+struct VitalsLoopState;
 
 class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
                                 adobesdk::ControlSurfaceTransportBase,
@@ -50,14 +54,16 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   void VitalsLoop();
   void QueueEvent(std::string text);
 
-  // Timeline candidate cache (surface/timeline_cache.cpp). [any thread]
-  std::vector<int32_t> GetTimelineCandidates(bool allowRefresh);
-  std::vector<int32_t> ListTimelineCandidates();
-  void RememberTimeline(int32_t id);
-  void SelectTimeline(int32_t id);
-  void SelectTimelineIfNone(int32_t id);
-  int32_t GetSelectedTimeline();
-  void UnselectTimeline(int32_t id);
+  // Timeline candidate cache (timeline/timeline_cache.h). [any thread]
+  std::vector<int32_t> GetTimelineCandidates(bool allowRefresh) {
+    return mTimelines.GetTimelineCandidates(allowRefresh);
+  }
+  std::vector<int32_t> ListTimelineCandidates() { return mTimelines.ListTimelineCandidates(); }
+  void RememberTimeline(int32_t id) { mTimelines.RememberTimeline(id); }
+  void SelectTimeline(int32_t id) { mTimelines.SelectTimeline(id); }
+  void SelectTimelineIfNone(int32_t id) { mTimelines.SelectTimelineIfNone(id); }
+  int32_t GetSelectedTimeline() { return mTimelines.GetSelectedTimeline(); }
+  void UnselectTimeline(int32_t id) { mTimelines.UnselectTimeline(id); }
 
   // Executes a host command by name; reports nothing.
   void RunHostCommand(const std::string& name);
@@ -70,7 +76,7 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   const SPBasicSuite* BasicSuite() const { return mHost.BasicSuite(); }
   bool IsRunning() const { return mRunning.load(); }
   const std::atomic<bool>& RunningFlag() const { return mRunning; }
-  int32_t SubscriberCount() const { return mSubscriberCount.load(); }
+  int32_t SubscriberCount() const { return mEvents.SubscriberCount(); }
   int32_t ConnectionCount() const { return mConnectionCount.load(); }
 
  private:
@@ -99,9 +105,13 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   KEMStatus CommandEntry0(void* arg) override;
 
   void NoteHostCallback();
+  // The vitals message's fields from the host and the instance's state
+  // (surface/vitals.cpp); state carries what one message remembers for the next.
+  VitalsFields SampleVitals(VitalsLoopState& state);
+  void SampleTimeline(VitalsLoopState& state, VitalsFields& fields);
+  void SampleMarkers(VitalsFields& fields);
   void ReapFinishedClientThreads();
   void ClientThreadMain(uint64_t threadId, std::shared_ptr<Connection> connection);
-  std::vector<std::shared_ptr<Connection>> SubscriberConnections();
 
   // The host suites and sub-host objects (host/host_suites.h): mHostSuite,
   // the five sub-host suites with their refs, mHostHandle and mStringSuite.
@@ -112,10 +122,8 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   std::mutex mClientsMutex;
   std::set<int> mClients;
   std::atomic<int32_t> mConnectionCount{0};
-  std::set<int> mSubscribers;
   std::atomic<bool> mPlaying{false};
   std::thread mVitalsThread;
-  std::atomic<int32_t> mSubscriberCount{0};
   std::atomic<bool> mPaused{false};
   std::atomic<bool> mRecording{false};
   std::atomic<bool> mRewinding{false};
@@ -124,14 +132,13 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   std::string mTimecode;
   uint32_t mDisplayMode = 0;
   int64_t mTimecodeTime = 0;
-  std::mutex mEventMutex;
-  std::vector<std::string> mEventQueue;
-  std::condition_variable mEventCondition;
-  int32_t mSelectedTimeline = -1;
-  std::vector<int32_t> mTimelineIds;
-  std::mutex mTimelineMutex;
-  bool mTimelinesValid = false;
-  int64_t mTimelinesTime = 0;
+  // The subscribers and the event queue (events/event_hub.h): mSubscribers
+  // (under the hub's own lock), mSubscriberCount, mEventMutex, mEventQueue,
+  // mEventCondition.
+  EventHub mEvents;
+  // The timeline candidate cache (timeline/timeline_cache.h): mSelectedTimeline,
+  // mTimelineIds, mTimelineMutex, mTimelinesValid, mTimelinesTime.
+  TimelineCache mTimelines{mHost.BasicSuite(), mRunning};
 
   // Beyond the fields above, guarded by mClientsMutex: every accepted
   // connection by socket (also those still in the handshake), so that stopping

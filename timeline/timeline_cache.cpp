@@ -1,11 +1,9 @@
-// The timeline candidate cache. The host offers no list of its timelines, so
-// they are found by probing identifiers with the Video Segment Suite; the
-// result is cached with one preferred identifier. [any thread]
+#include "timeline/timeline_cache.h"
+
 #include <algorithm>
 
 #include "host/resources.h"
 #include "platform/clock.h"
-#include "surface/control_surface.h"
 
 namespace KEM {
 namespace {
@@ -15,7 +13,7 @@ constexpr int64_t kProbeBudgetNs = 3000999999;
 constexpr int64_t kCacheAgeNs = 4999999999;
 }  // namespace
 
-std::vector<int32_t> KEMEngineControlSurface::ListTimelineCandidates() {
+std::vector<int32_t> TimelineCache::ListTimelineCandidates() {
   std::lock_guard<std::mutex> lock(mTimelineMutex);
   std::vector<int32_t> out;
   out.reserve(mTimelineIds.size() + 1);
@@ -25,7 +23,7 @@ std::vector<int32_t> KEMEngineControlSurface::ListTimelineCandidates() {
   return out;
 }
 
-std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRefresh) {
+std::vector<int32_t> TimelineCache::GetTimelineCandidates(bool allowRefresh) {
   const int64_t start = platform::SteadyNowNs();
   bool probe;
   {
@@ -37,7 +35,7 @@ std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRe
   // The probe runs without the lock; an overlapping probe may finish later and win.
   std::vector<int32_t> found;
   {
-    ScopedSuite<VideoSegmentSuite> segments(mHost.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+    ScopedSuite<VideoSegmentSuite> segments(mBasicSuite, kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
     if (segments) {
       for (int32_t id = 0; id < kProbeCount; ++id) {
         if (id % kProbeClockEvery == 0 && (platform::SteadyNowNs() - start > kProbeBudgetNs || !mRunning)) break;
@@ -61,27 +59,27 @@ std::vector<int32_t> KEMEngineControlSurface::GetTimelineCandidates(bool allowRe
   return ListTimelineCandidates();
 }
 
-void KEMEngineControlSurface::RememberTimeline(int32_t id) {
+void TimelineCache::RememberTimeline(int32_t id) {
   std::lock_guard<std::mutex> lock(mTimelineMutex);
   if (std::find(mTimelineIds.begin(), mTimelineIds.end(), id) == mTimelineIds.end()) mTimelineIds.push_back(id);
 }
 
-void KEMEngineControlSurface::SelectTimeline(int32_t id) {
+void TimelineCache::SelectTimeline(int32_t id) {
   std::lock_guard<std::mutex> lock(mTimelineMutex);
   mSelectedTimeline = id;
 }
 
-void KEMEngineControlSurface::SelectTimelineIfNone(int32_t id) {
+void TimelineCache::SelectTimelineIfNone(int32_t id) {
   std::lock_guard<std::mutex> lock(mTimelineMutex);
   if (mSelectedTimeline < 0) mSelectedTimeline = id;
 }
 
-int32_t KEMEngineControlSurface::GetSelectedTimeline() {
+int32_t TimelineCache::GetSelectedTimeline() {
   std::lock_guard<std::mutex> lock(mTimelineMutex);
   return mSelectedTimeline;
 }
 
-void KEMEngineControlSurface::UnselectTimeline(int32_t id) {
+void TimelineCache::UnselectTimeline(int32_t id) {
   std::lock_guard<std::mutex> lock(mTimelineMutex);
   if (mSelectedTimeline == id) mSelectedTimeline = -1;
 }
