@@ -3,8 +3,6 @@
 #include <string>
 
 #include "commands/handlers.h"
-#include "server/frame.h"
-#include "surface/control_surface.h"
 
 namespace KEM {
 namespace {
@@ -53,10 +51,8 @@ bool Matches(const CommandEntry& entry, std::string_view request) {
 
 }  // namespace
 
-void Request::Reply(std::string_view message) const { SendText(connection, message); }
-
-void DispatchCommand(KEMEngineControlSurface& surface, Connection& connection, std::string_view text) {
-  const Request request{surface, connection, text};
+void DispatchCommand(const CommandParts& parts, ReplySink& sink, std::string_view text) {
+  const Request request{parts, sink, text};
   for (const CommandEntry& entry : kCommands) {
     if (Matches(entry, text)) {
       entry.handler(request);
@@ -64,7 +60,7 @@ void DispatchCommand(KEMEngineControlSurface& surface, Connection& connection, s
     }
   }
   // Anything else is offered to the host as a command name; nothing is sent back.
-  surface.RunHostCommand(std::string(text));
+  parts.Host().RunCommand(std::string(text));
 }
 
 }  // namespace KEM

@@ -2,10 +2,9 @@
 #pragma once
 #include <string_view>
 
-namespace KEM {
-class Connection;
-class KEMEngineControlSurface;
+#include "commands/request.h"
 
+namespace KEM {
 // [client thread] Returns once the handler has written its replies.
-void DispatchCommand(KEMEngineControlSurface& surface, Connection& connection, std::string_view request);
+void DispatchCommand(const CommandParts& parts, ReplySink& sink, std::string_view request);
 }  // namespace KEM

@@ -7,7 +7,6 @@
 #include "commands/host_strings.h"
 #include "platform/utf8.h"
 #include "host/resources.h"
-#include "surface/control_surface.h"
 
 namespace KEM {
 namespace {
@@ -35,8 +34,8 @@ std::string HostStringToUtf8(const StringSuite& strings, const HostString& strin
 }
 
 void HandleGetCommands(const Request& request) {
-  const KEMEngineControlSurface& surface = request.surface;
-  const HostSuites& host = surface.Host();
+  const CommandParts& parts = request.parts;
+  const HostSuites& host = parts.Host();
   if (!host.CanUseCommands()) return request.Reply("commands.error:nosuite");
   const HostCommandSuite& commands = *host.CommandSuite();
   const StringSuite& strings = *host.Strings();
@@ -44,7 +43,7 @@ void HandleGetCommands(const Request& request) {
   if (commands.GetCommandCount(host.CommandRef(), &count) != kStatusSuccess)
     return request.Reply("commands.error:count");
 
-  for (uint32_t index = 0; index < count && surface.IsRunning(); ++index) {
+  for (uint32_t index = 0; index < count && parts.IsRunning(); ++index) {
     ScopedHostString parts[4] = {ScopedHostString(&strings), ScopedHostString(&strings), ScopedHostString(&strings),
                                  ScopedHostString(&strings)};
     if (commands.GetCommandInfo(host.CommandRef(), index, parts[0].out(), parts[1].out(), parts[2].out(),
@@ -66,7 +65,7 @@ void HandleGetCommands(const Request& request) {
 }
 
 void HandleExec(const Request& request) {
-  const HostSuites& host = request.surface.Host();
+  const HostSuites& host = request.parts.Host();
   if (!host.CanUseCommands()) return request.Reply("exec.error:nosuite");
   const std::string_view argument = request.After("exec:");
   const size_t colon = argument.find(':');

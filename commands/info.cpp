@@ -1,7 +1,6 @@
 // The commands that need no host: version, capabilities, and subscribing to pushes.
 #include "commands/handlers.h"
 #include "server/connection.h"
-#include "surface/control_surface.h"
 #include "surface/version.h"
 
 namespace KEM {
@@ -27,6 +26,6 @@ void HandleGetVersion(const Request& request) { request.Reply("version:" KEM_ENG
 void HandleGetInfo(const Request& request) { request.Reply(kInfoReply); }
 
 // No reply; pushes follow until the connection ends. Subscribing twice changes nothing.
-void HandleSubscribe(const Request& request) { request.surface.Subscribe(request.connection); }
+void HandleSubscribe(const Request& request) { request.sink.Subscribe(); }
 
 }  // namespace KEM

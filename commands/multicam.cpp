@@ -4,7 +4,6 @@
 
 #include "commands/handlers.h"
 #include "commands/numbers.h"
-#include "surface/control_surface.h"
 
 namespace KEM {
 
@@ -12,7 +11,7 @@ void HandleMulticamAngle(const Request& request) {
   const std::optional<int32_t> camera = ParseDecimal<int32_t>(request.After("multicam.angle:"));
   if (!camera) return request.Reply("multicam.angle.error:parse");
   if (*camera < 1 || *camera > 16) return request.Reply("multicam.angle.error:range");
-  request.surface.RunHostCommand("cmd.multicam.choosenocut.camera" + std::to_string(*camera));
+  request.parts.Host().RunCommand("cmd.multicam.choosenocut.camera" + std::to_string(*camera));
   request.Reply("multicam.angle.ok:" + std::to_string(*camera));
 }
 

@@ -5,32 +5,31 @@
 #include "commands/handlers.h"
 #include "commands/numbers.h"
 #include "host/resources.h"
-#include "surface/control_surface.h"
 
 namespace KEM {
 namespace {
 constexpr int64_t kDefaultTicksPerSecond = 254016000000LL;
 constexpr std::string_view kPrefix = "get.sequence:";
 
-int32_t FirstCandidate(KEMEngineControlSurface& surface) {
-  std::vector<int32_t> candidates = surface.ListTimelineCandidates();
+int32_t FirstCandidate(const CommandParts& parts) {
+  std::vector<int32_t> candidates = parts.Timelines().ListTimelineCandidates();
   if (candidates.empty()) {
-    surface.GetTimelineCandidates(false);
-    candidates = surface.ListTimelineCandidates();
+    parts.Timelines().GetTimelineCandidates(false);
+    candidates = parts.Timelines().ListTimelineCandidates();
   }
   return candidates.empty() ? -1 : candidates.front();
 }
 }  // namespace
 
 void HandleGetSequence(const Request& request) {
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   int32_t id;
   if (request.text.size() > kPrefix.size()) {
     const std::optional<int64_t> value = ParseDecimal64(request.After(kPrefix));
     if (!value) return request.Reply("sequence.error:parse");
     id = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(*value)));  // the low 32 bits
   } else {
-    id = FirstCandidate(surface);
+    id = FirstCandidate(parts);
   }
   if (id < 0) return request.Reply("sequence.error:notimeline");
 
@@ -40,7 +39,7 @@ void HandleGetSequence(const Request& request) {
   int32_t dropFrame = 0;
   int64_t zeroPoint = 0;
   {
-    ScopedSuite<SequenceInfoSuite> info(surface.BasicSuite(), kSequenceInfoSuiteName, kSequenceInfoSuiteVersion);
+    ScopedSuite<SequenceInfoSuite> info(parts.BasicSuite(), kSequenceInfoSuiteName, kSequenceInfoSuiteVersion);
     if (!info) return request.Reply("sequence.error:nosuite");
     const KEMStatus status = info->GetTicksPerFrame(id, &ticksPerFrame);
     if (status != kStatusSuccess || ticksPerFrame <= 0) {
@@ -55,7 +54,7 @@ void HandleGetSequence(const Request& request) {
 
   int64_t ticksPerSecond = kDefaultTicksPerSecond;
   {
-    ScopedSuite<TimeSuite> time(surface.BasicSuite(), kTimeSuiteName, kTimeSuiteVersion);
+    ScopedSuite<TimeSuite> time(parts.BasicSuite(), kTimeSuiteName, kTimeSuiteVersion);
     if (time) {
       int64_t value = 0;
       const KEMStatus status = time->GetTicksPerSecond(&value);

@@ -8,6 +8,22 @@
 #include "surface/control_surface.h"
 
 namespace KEM {
+namespace {
+
+// Replies go out on the connection; a subscription subscribes it.
+class ConnectionSink : public ReplySink {
+ public:
+  ConnectionSink(KEMEngineControlSurface& surface, Connection& connection)
+      : mSurface(surface), mConnection(connection) {}
+  void Reply(std::string_view message) override { SendText(mConnection, message); }
+  void Subscribe() override { mSurface.Subscribe(mConnection); }
+
+ private:
+  KEMEngineControlSurface& mSurface;
+  Connection& mConnection;
+};
+
+}  // namespace
 
 void KEMEngineControlSurface::HandleClient(const std::shared_ptr<Connection>& connection) {
   const int fd = connection->fd();
@@ -35,10 +51,12 @@ void KEMEngineControlSurface::HandleClient(const std::shared_ptr<Connection>& co
       mClients.insert(fd);
     }
     const ControlWriter writeControl = [&connection](std::string_view frame) { connection->WriteFrame(frame); };
+    ConnectionSink sink(*this, *connection);
+    const CommandParts parts(mHost, mTimelines, mRunning);
     while (mRunning) {
       const std::string message = ReadMessage(reader, writeControl);
       if (message.empty()) break;
-      DispatchCommand(*this, *connection, message);
+      DispatchCommand(parts, sink, message);
     }
   }
 

@@ -67,26 +67,26 @@ std::optional<AngleArgs> ParseAngleArgs(std::string_view text) {
 void HandleGetAngle(const Request& request) {
   const auto args = ParseAngleArgs(request.After("get.angle:"));
   if (!args) return request.Reply("angle.error:parse");
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   int32_t result = 0;
-  ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+  ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
   if (suite) {
-    const AngleVisitor visit(*suite, surface.RunningFlag(), args->track);
+    const AngleVisitor visit(*suite, parts.RunningFlag(), args->track);
     auto probe = [&](int32_t timeline, bool strict) {
       ScopedSegments segments = OpenSegments(*suite, timeline);
       if (!segments.held()) return;
-      surface.RememberTimeline(timeline);
+      parts.Timelines().RememberTimeline(timeline);
       int64_t segmentOffset = 0;
       ScopedNode root = OpenNodeAt(*suite, segments.get(), args->time, &segmentOffset);
       if (!root.held()) return;
       if (!strict || segmentOffset == args->time) result = visit(root.get(), 0, -1);
       root.Reset();
       segments.Reset();
-      if (strict && result >= 1) surface.SelectTimeline(timeline);
+      if (strict && result >= 1) parts.Timelines().SelectTimeline(timeline);
     };
     auto found = [&] { return result != 0; };
-    SearchTimelines(surface, true, probe, found);
-    if (result == 0) SearchTimelines(surface, false, probe, found);
+    SearchTimelines(parts, true, probe, found);
+    if (result == 0) SearchTimelines(parts, false, probe, found);
   }
   suite.Reset();
   request.Reply("angle:" + std::to_string(result));

@@ -57,14 +57,14 @@ std::optional<ClipSizeArgs> ParseClipSizeArgs(std::string_view text) {
 void HandleGetClipSize(const Request& request) {
   const auto args = ParseClipSizeArgs(request.After("get.clipsize:"));
   if (!args) return request.Reply("clipsize.error:parse");
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   int32_t width = 0, height = 0;
-  ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+  ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
   if (suite) {
     auto probe = [&](int32_t timeline, bool strict) {
       ScopedSegments segments = OpenSegments(*suite, timeline);
       if (!segments.held()) return;
-      surface.RememberTimeline(timeline);
+      parts.Timelines().RememberTimeline(timeline);
       int64_t segmentOffset = 0;
       ScopedNode root = OpenNodeAt(*suite, segments.get(), args->time, &segmentOffset);
       if (!root.held()) return;
@@ -78,18 +78,18 @@ void HandleGetClipSize(const Request& request) {
         }
       }
       if (walk) {
-        ClipSizeVisitor visit(*suite, surface.RunningFlag(), args->track);
+        ClipSizeVisitor visit(*suite, parts.RunningFlag(), args->track);
         visit(root.get(), 0, -1);
         width = visit.width;
         height = visit.height;
       }
       root.Reset();
       segments.Reset();
-      if (strict && width >= 1) surface.SelectTimeline(timeline);
+      if (strict && width >= 1) parts.Timelines().SelectTimeline(timeline);
     };
     auto found = [&] { return width != 0; };
-    SearchTimelines(surface, true, probe, found);
-    if (width == 0) SearchTimelines(surface, false, probe, found);
+    SearchTimelines(parts, true, probe, found);
+    if (width == 0) SearchTimelines(parts, false, probe, found);
   }
   suite.Reset();
   request.Reply("clipsize:" + std::to_string(width) + ":" + std::to_string(height));

@@ -46,7 +46,7 @@ class DumpVisitor {
     int32_t inputs = 0;
     mSuite.CountNodeInputs(node, &inputs);
     Line(indent + "  inputCount=" + std::to_string(inputs));
-    for (int32_t i = 0; i < inputs && mRequest.surface.IsRunning(); ++i) {
+    for (int32_t i = 0; i < inputs && mRequest.parts.IsRunning(); ++i) {
       int64_t offset = 0;
       ScopedNode child(&mSuite);
       if (mSuite.OpenNodeInput(node, i, &offset, child.out()) != kStatusSuccess || child.get() == 0) continue;
@@ -57,7 +57,7 @@ class DumpVisitor {
     int32_t operators = 0;
     mSuite.CountNodeOperators(node, &operators);
     Line(indent + "  operatorCount=" + std::to_string(operators));
-    for (int32_t i = 0; i < operators && mRequest.surface.IsRunning(); ++i) {
+    for (int32_t i = 0; i < operators && mRequest.parts.IsRunning(); ++i) {
       ScopedNode child(&mSuite);
       if (mSuite.OpenNodeOperator(node, i, child.out()) != kStatusSuccess || child.get() == 0) continue;
       child.Adopt();
@@ -83,22 +83,22 @@ void HandleDumpAngle(const Request& request) {
                                                       : ParseDecimal<int32_t>(argument.substr(colon + 1));
   if (!time || !track) return request.Reply("dump.error:parse");
 
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   request.Reply("[dump] === VIDEO SEGMENT NODE DUMP START ===");
   request.Reply("[dump] time=" + std::to_string(*time) + " track=" + std::to_string(*track));
-  ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+  ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
   if (!suite) {
     request.Reply("[dump] ERROR: could not acquire VideoSegmentSuite");
     request.Reply("[dump] === VIDEO SEGMENT NODE DUMP END ===");
     return;
   }
-  std::vector<int32_t> candidates = surface.ListTimelineCandidates();
-  if (candidates.empty()) candidates = surface.GetTimelineCandidates(true);
+  std::vector<int32_t> candidates = parts.Timelines().ListTimelineCandidates();
+  if (candidates.empty()) candidates = parts.Timelines().GetTimelineCandidates(true);
 
   const DumpVisitor visit(*suite, request);
   int32_t opened = 0, printed = 0;
   for (int32_t timeline : candidates) {
-    if (printed >= kMaxTimelinesPrinted || !surface.IsRunning()) continue;
+    if (printed >= kMaxTimelinesPrinted || !parts.IsRunning()) continue;
     ScopedSegments segments = OpenSegments(*suite, timeline);
     if (!segments.held()) continue;
     int64_t segmentOffset = 0;

@@ -26,29 +26,29 @@ void HandleMarkerQuery(const Request& request) {
     trackFilter = ParseDecimal<int32_t>(argument.substr(colon + 1)).value_or(-1);
   }
 
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   int32_t angle = 0, width = 0, height = 0;
   std::optional<MarkerHit> hit;
   if (!name.empty()) {
     ScopedSuite<MarkerSuite> markers;
-    AcquireMarkerSuite(surface.BasicSuite(), markers);
-    if (markers) hit = FindMarkerByName(surface, *markers, name);
+    AcquireMarkerSuite(parts.BasicSuite(), markers);
+    if (markers) hit = FindMarkerByName(parts, *markers, name);
   }
   if (hit) {
-    surface.SelectTimeline(hit->timeline);
-    ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+    parts.Timelines().SelectTimeline(hit->timeline);
+    ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
     if (suite) {
       ScopedSegments segments = OpenSegments(*suite, hit->timeline);
       if (segments.held()) {
         ScopedNode root = OpenNodeAt(*suite, segments.get(), hit->time, nullptr);
         if (root.held()) {
           if (clipSize) {
-            ClipSizeVisitor visit(*suite, surface.RunningFlag(), trackFilter);
+            ClipSizeVisitor visit(*suite, parts.RunningFlag(), trackFilter);
             visit(root.get(), 0, -1);
             width = visit.width;
             height = visit.height;
           } else {
-            angle = AngleVisitor(*suite, surface.RunningFlag(), trackFilter)(root.get(), 0, -1);
+            angle = AngleVisitor(*suite, parts.RunningFlag(), trackFilter)(root.get(), 0, -1);
           }
         }
       }

@@ -54,12 +54,12 @@ std::string MarkerNameBytes(const uint16_t* name, uint64_t sizeBytes) {
 
 namespace {
 
-std::optional<MarkerHit> FindMarkerInTimeline(KEMEngineControlSurface& surface, const MarkerSuite& markers,
+std::optional<MarkerHit> FindMarkerInTimeline(const CommandParts& parts, const MarkerSuite& markers,
                                               int32_t timeline, const std::string& name) {
   uint32_t count = 0;
   if (markers.CountMarkers(timeline, &count) != kStatusSuccess || count == 0) return std::nullopt;
-  surface.RememberTimeline(timeline);
-  for (uint32_t index = 0; index < count && surface.IsRunning(); ++index) {
+  parts.Timelines().RememberTimeline(timeline);
+  for (uint32_t index = 0; index < count && parts.IsRunning(); ++index) {
     uint64_t size = 0;
     if (markers.ReadMarkerNameSize(timeline, index, &size) != kStatusSuccess || size == 0) continue;
     if (size > kMaxMarkerNameBytes) continue;
@@ -75,15 +75,15 @@ std::optional<MarkerHit> FindMarkerInTimeline(KEMEngineControlSurface& surface, 
 
 }  // namespace
 
-std::optional<MarkerHit> FindMarkerByName(KEMEngineControlSurface& surface, const MarkerSuite& markers,
+std::optional<MarkerHit> FindMarkerByName(const CommandParts& parts, const MarkerSuite& markers,
                                           const std::string& name) {
-  for (int32_t id : surface.ListTimelineCandidates()) {
-    if (!surface.IsRunning()) return std::nullopt;
-    if (auto hit = FindMarkerInTimeline(surface, markers, id, name)) return hit;
+  for (int32_t id : parts.Timelines().ListTimelineCandidates()) {
+    if (!parts.IsRunning()) return std::nullopt;
+    if (auto hit = FindMarkerInTimeline(parts, markers, id, name)) return hit;
   }
-  for (int32_t id : surface.GetTimelineCandidates(true)) {
-    if (!surface.IsRunning()) return std::nullopt;
-    if (auto hit = FindMarkerInTimeline(surface, markers, id, name)) return hit;
+  for (int32_t id : parts.Timelines().GetTimelineCandidates(true)) {
+    if (!parts.IsRunning()) return std::nullopt;
+    if (auto hit = FindMarkerInTimeline(parts, markers, id, name)) return hit;
   }
   return std::nullopt;
 }

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "host/resources.h"
-#include "surface/control_surface.h"
+#include "commands/request.h"
 
 namespace KEM {
 
@@ -69,16 +69,16 @@ void WalkChildren(const VideoSegmentSuite& suite, const std::atomic<bool>& runni
 // Runs probe(timeline, strict) on the selected timeline, then on the cached
 // candidates, then on the refreshed candidates, until found() holds.
 template <typename Probe, typename Found>
-void SearchTimelines(KEMEngineControlSurface& surface, bool strict, Probe probe, Found found) {
-  const int32_t selected = surface.GetSelectedTimeline();
+void SearchTimelines(const CommandParts& parts, bool strict, Probe probe, Found found) {
+  const int32_t selected = parts.Timelines().GetSelectedTimeline();
   if (selected >= 0) probe(selected, strict);
-  for (int32_t id : surface.ListTimelineCandidates()) {
-    if (found() || !surface.IsRunning()) return;
+  for (int32_t id : parts.Timelines().ListTimelineCandidates()) {
+    if (found() || !parts.IsRunning()) return;
     probe(id, strict);
   }
   if (found()) return;
-  for (int32_t id : surface.GetTimelineCandidates(true)) {
-    if (found() || !surface.IsRunning()) return;
+  for (int32_t id : parts.Timelines().GetTimelineCandidates(true)) {
+    if (found() || !parts.IsRunning()) return;
     probe(id, strict);
   }
 }
@@ -100,7 +100,7 @@ struct MarkerHit {
   int64_t time;
 };
 // The first marker of that name on the cached candidates, else on the refreshed ones.
-std::optional<MarkerHit> FindMarkerByName(KEMEngineControlSurface& surface, const MarkerSuite& markers,
+std::optional<MarkerHit> FindMarkerByName(const CommandParts& parts, const MarkerSuite& markers,
                                           const std::string& name);
 
 }  // namespace KEM

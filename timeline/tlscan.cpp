@@ -89,18 +89,18 @@ class ScanReport {
 
 void HandleTimelineScan(const Request& request) {
   const ScanArgs args = ParseScanArgs(request.After("debug.tlscan:"));
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   const int64_t t0 = platform::SteadyNowNs();
   int64_t scanned = 0, hits = 0;
   bool budgetHit = false;
   ScanReport report;
   {
-    ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+    ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
     if (suite) {
       ScopedSuite<MarkerSuite> markers;
-      AcquireMarkerSuite(surface.BasicSuite(), markers);
+      AcquireMarkerSuite(parts.BasicSuite(), markers);
       const int64_t range = args.to > args.from ? args.to - args.from : 0;
-      for (int64_t i = 0; i < range && surface.IsRunning(); ++i) {
+      for (int64_t i = 0; i < range && parts.IsRunning(); ++i) {
         if ((i + 1) % kClockEvery == 0 && (platform::SteadyNowNs() - t0) / 1000000 > args.budgetMs) {
           scanned = i + 1;
           budgetHit = true;
@@ -120,8 +120,8 @@ void HandleTimelineScan(const Request& request) {
           if (count != 0) report.Marked(id, count);
         }
         report.Hit(id, segs, markerCount);
-        surface.RememberTimeline(static_cast<int32_t>(id));
-        surface.SelectTimelineIfNone(static_cast<int32_t>(id));
+        parts.Timelines().RememberTimeline(static_cast<int32_t>(id));
+        parts.Timelines().SelectTimelineIfNone(static_cast<int32_t>(id));
         ++hits;
       }
       report.FlushScanGroup();

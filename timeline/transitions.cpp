@@ -84,11 +84,11 @@ int64_t Middle(int64_t start, int64_t end) {
   return static_cast<int64_t>(start + (static_cast<WideTicks>(end) - start) / 2);
 }
 
-void ProbeTimelineTransitions(KEMEngineControlSurface& surface, TransitionQuery& query, int32_t timeline) {
+void ProbeTimelineTransitions(const CommandParts& parts, TransitionQuery& query, int32_t timeline) {
   const VideoSegmentSuite& suite = *query.suite;
   ScopedSegments segments = OpenSegments(suite, timeline);
   if (!segments.held()) return;
-  const TransitionVisitor visit(suite, surface.RunningFlag(), query.track);
+  const TransitionVisitor visit(suite, parts.RunningFlag(), query.track);
   TransitionWalk middle;
   VisitAt(suite, visit, segments.get(), Middle(query.start, query.end), middle);
   if (!middle.clipFound) return;
@@ -99,8 +99,8 @@ void ProbeTimelineTransitions(KEMEngineControlSurface& surface, TransitionQuery&
   query.endName = atEnd.name;
   query.endDuration = atEnd.duration;
   query.found = true;
-  surface.SelectTimeline(timeline);
-  surface.RememberTimeline(timeline);
+  parts.Timelines().SelectTimeline(timeline);
+  parts.Timelines().RememberTimeline(timeline);
 }
 
 }  // namespace
@@ -115,22 +115,22 @@ void HandleGetTransitions(const Request& request) {
   const auto track = ParseDecimal<int32_t>(argument.substr(second + 1));
   if (!start || !end || !track) return request.Reply("transitions.error:parse");
 
-  KEMEngineControlSurface& surface = request.surface;
+  const CommandParts& parts = request.parts;
   TransitionQuery query;
   query.start = *start;
   query.end = *end;
   query.track = *track;
   {
-    ScopedSuite<VideoSegmentSuite> suite(surface.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
+    ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
     if (!suite) return request.Reply("transitions.error:noclip");
     query.suite = suite.get();
-    for (int32_t id : surface.ListTimelineCandidates()) {
-      if (query.found || !surface.IsRunning()) break;
-      ProbeTimelineTransitions(surface, query, id);
+    for (int32_t id : parts.Timelines().ListTimelineCandidates()) {
+      if (query.found || !parts.IsRunning()) break;
+      ProbeTimelineTransitions(parts, query, id);
     }
-    for (int32_t id : query.found ? std::vector<int32_t>{} : surface.GetTimelineCandidates(true)) {
-      if (query.found || !surface.IsRunning()) break;
-      ProbeTimelineTransitions(surface, query, id);
+    for (int32_t id : query.found ? std::vector<int32_t>{} : parts.Timelines().GetTimelineCandidates(true)) {
+      if (query.found || !parts.IsRunning()) break;
+      ProbeTimelineTransitions(parts, query, id);
     }
   }
   if (!query.found) return request.Reply("transitions.error:noclip");

@@ -1,19 +1,14 @@
 // The dispatcher with every handler, against the fake host. The input's first
 // line is a project (JSON; when it does not parse, the timelines stay as they
-// were), every further line one request. The instance stays attached across
-// inputs, as in the host; replies go to a socket pair that is drained.
-#include <sys/socket.h>
-#include <unistd.h>
-
+// were), every further line one request. The host suites stay attached across
+// inputs, as in the host; replies go to a sink that drops them. No socket and
+// no thread: the handlers get the instance's parts, not the instance.
+#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "commands/dispatcher.h"
 #include "devhost/fake_host.h"
-#include "server/connection.h"
-#include "surface/control_surface.h"
 
 namespace {
 
@@ -23,28 +18,26 @@ constexpr char kStartProject[] = R"({"commands":[["g","cmd:a","L","S"],null],"ti
       {"type":"RenderableNodeMulticamImpl","props":{"MulticamNode::SelectedTrack":"2"}}}],
      "operators":[{"type":"RenderableNodeTransitionImpl","props":{"TransitionNode::TransitionMatchName":"D"}}]}}]}]})";
 
+class DroppingSink : public KEM::ReplySink {
+ public:
+  void Reply(std::string_view) override {}
+  void Subscribe() override {}
+};
+
 struct World {
-  World() : host(KEM::devhost::ParseProject(kStartProject)), surface(host.BasicSuite()) {
-    surface.AttachHost(host.InstanceHandle());
-    int fds[2];
-    ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds);
-    connection = std::make_shared<KEM::Connection>(fds[0]);
-    drain = std::thread([fd = fds[1]] {
-      char buf[65536];
-      while (::read(fd, buf, sizeof buf) > 0) {
-      }
-      ::close(fd);
-    });
-  }
-  ~World() {
-    connection->Shutdown();
-    drain.join();
-    surface.AttachHost(nullptr);
+  World()
+      : host(KEM::devhost::ParseProject(kStartProject)),
+        suites(host.BasicSuite()),
+        timelines(host.BasicSuite(), running),
+        parts(suites, timelines, running) {
+    suites.Attach(host.InstanceHandle());
   }
   KEM::devhost::FakeHost host;
-  KEM::KEMEngineControlSurface surface;
-  std::shared_ptr<KEM::Connection> connection;
-  std::thread drain;
+  std::atomic<bool> running{true};
+  KEM::HostSuites suites;
+  KEM::TimelineCache timelines;
+  KEM::CommandParts parts;
+  DroppingSink sink;
 };
 
 }  // namespace
@@ -61,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (start < input.size()) {
     const size_t end = std::min(input.find('\n', start + 1), input.size());
     const std::string request = input.substr(start + 1, end - start - 1);
-    if (!request.empty()) KEM::DispatchCommand(world.surface, *world.connection, request);
+    if (!request.empty()) KEM::DispatchCommand(world.parts, world.sink, request);
     start = end;
   }
   const KEM::devhost::HeldCounts counts = world.host.Counts();
