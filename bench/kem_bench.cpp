@@ -30,7 +30,7 @@
 
 #include "devhost/fake_host.h"
 #include "devhost/plugin_session.h"
-#include "plugin/entry.h"
+#include "module/entry.h"
 #include "surface/control_surface.h"
 
 extern char** environ;

@@ -1,7 +1,6 @@
 // The commands that need no host: version, capabilities, and subscribing to pushes.
 #include "commands/handlers.h"
-#include "server/connection.h"
-#include "surface/version.h"
+#include "platform/version.h"
 
 namespace KEM {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "surface/version.h"
+#include "platform/version.h"
 
 namespace KEM {
 namespace {

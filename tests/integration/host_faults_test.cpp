@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/entry.h"
+#include "module/entry.h"
 #include "tests/support/server_fixture.h"
 #include "timeline/segments.h"
 

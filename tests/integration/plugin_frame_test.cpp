@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "plugin/entry.h"
+#include "module/entry.h"
 #include "surface/control_surface.h"
 #include "tests/support/server_fixture.h"
 

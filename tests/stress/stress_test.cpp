@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/entry.h"
+#include "module/entry.h"
 #include "surface/control_surface.h"
 #include "tests/support/server_fixture.h"
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "plugin/entry.h"
+#include "module/entry.h"
 
 namespace KEM::test {
 

@@ -1,7 +1,7 @@
 // The plug-in's exported entry, its start-up registration, and the plug-in
 // suite through which the host creates and destroys control-surface instances.
 // The state below is process-wide: one copy for the loaded module.
-#include "plugin/entry.h"
+#include "module/entry.h"
 #include "plugin/adapters.h"
 #include "surface/control_surface.h"
 

@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""Fails when a source file includes a folder its layer may not use.
+
+Each folder of the plug-in is one layer and includes only the folders below it
+(docs/architecture.md draws them). KNOWN lists the places that still break a
+rule today, each with what removes it; an exception that no longer occurs must
+be deleted here, so the list only ever shrinks.
+"""
+import pathlib
+import re
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+# folder -> folders it may include (besides itself)
+ALLOWED = {
+    "hostsdk": set(),
+    "platform": set(),
+    "plugin": {"hostsdk"},
+    "host": {"hostsdk", "platform"},
+    "timeline": {"host", "hostsdk", "platform"},
+    "events": {"host", "timeline", "hostsdk", "platform"},
+    "server": {"platform"},
+    "commands": {"host", "timeline", "events", "hostsdk", "platform"},
+    "surface": {"plugin", "host", "timeline", "events", "server", "commands", "hostsdk", "platform"},
+    "module": {"surface", "plugin", "host", "hostsdk", "platform"},
+    "devhost": {"hostsdk", "platform"},
+}
+
+# (file, included folder): what still breaks a rule, and what will end it.
+KNOWN = {
+    ("timeline/angle.cpp", "commands"): "the timeline handlers move to commands/",
+    ("timeline/clipsize.cpp", "commands"): "the timeline handlers move to commands/",
+    ("timeline/dump.cpp", "commands"): "the timeline handlers move to commands/",
+    ("timeline/marker_query.cpp", "commands"): "the timeline handlers move to commands/",
+    ("timeline/segments.h", "commands"): "the timeline handlers move to commands/",
+    ("timeline/tlscan.cpp", "commands"): "the timeline handlers move to commands/",
+    ("timeline/transitions.cpp", "commands"): "the timeline handlers move to commands/",
+    ("server/listener.cpp", "surface"): "the listener becomes a Server with a MessageHandler",
+    ("server/client_loop.cpp", "surface"): "the listener becomes a Server with a MessageHandler",
+    ("server/client_loop.cpp", "commands"): "the listener becomes a Server with a MessageHandler",
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/', re.M)
+
+
+def main():
+    problems = []
+    seen = set()
+    for folder, allowed in ALLOWED.items():
+        for path in sorted((ROOT / folder).glob("*")):
+            if path.suffix not in (".h", ".cpp", ".mm"):
+                continue
+            name = f"{folder}/{path.name}"
+            for included in sorted(set(INCLUDE.findall(path.read_text(encoding="utf-8")))):
+                if included == folder or included in allowed:
+                    continue
+                if (name, included) in KNOWN:
+                    seen.add((name, included))
+                    continue
+                problems.append(f"{name} includes {included}/, which {folder}/ may not use")
+    for stale in sorted(set(KNOWN) - seen):
+        problems.append(f"{stale[0]} no longer includes {stale[1]}/: delete its line from KNOWN")
+    for p in problems:
+        print(f"layers: {p}", file=sys.stderr)
+    print(f"layers: {len(ALLOWED)} folders checked, {len(seen)} known exceptions, {len(problems)} problems")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
