@@ -16,17 +16,17 @@ void HandleExec(const Request& request);         // "exec:"
 void HandleMulticamAngle(const Request& request);  // "multicam.angle:"
 // commands/sequence.cpp
 void HandleGetSequence(const Request& request);  // "get.sequence", "get.sequence:"
-// timeline/angle.cpp
+// commands/angle.cpp
 void HandleGetAngle(const Request& request);     // "get.angle:"
-// timeline/clipsize.cpp
+// commands/clipsize.cpp
 void HandleGetClipSize(const Request& request);  // "get.clipsize:"
-// timeline/marker_query.cpp: "get.angle.marker:" and "get.clipsize.marker:"
+// commands/marker_query.cpp: "get.angle.marker:" and "get.clipsize.marker:"
 void HandleMarkerQuery(const Request& request);
-// timeline/transitions.cpp
+// commands/transitions.cpp
 void HandleGetTransitions(const Request& request);  // "get.transitions:"
-// timeline/tlscan.cpp
+// commands/tlscan.cpp
 void HandleTimelineScan(const Request& request);  // "debug.tlscan:"
-// timeline/dump.cpp
+// commands/dump.cpp
 void HandleDumpAngle(const Request& request);     // "dump.angle:"
 
 }  // namespace KEM

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "commands/handlers.h"
-#include "commands/numbers.h"
+#include "platform/numbers.h"
 #include "host/resources.h"
 
 namespace KEM {

@@ -29,13 +29,6 @@ ALLOWED = {
 
 # (file, included folder): what still breaks a rule, and what will end it.
 KNOWN = {
-    ("timeline/angle.cpp", "commands"): "the timeline handlers move to commands/",
-    ("timeline/clipsize.cpp", "commands"): "the timeline handlers move to commands/",
-    ("timeline/dump.cpp", "commands"): "the timeline handlers move to commands/",
-    ("timeline/marker_query.cpp", "commands"): "the timeline handlers move to commands/",
-    ("timeline/segments.h", "commands"): "the timeline handlers move to commands/",
-    ("timeline/tlscan.cpp", "commands"): "the timeline handlers move to commands/",
-    ("timeline/transitions.cpp", "commands"): "the timeline handlers move to commands/",
     ("server/listener.cpp", "surface"): "the listener becomes a Server with a MessageHandler",
     ("server/client_loop.cpp", "surface"): "the listener becomes a Server with a MessageHandler",
     ("server/client_loop.cpp", "commands"): "the listener becomes a Server with a MessageHandler",

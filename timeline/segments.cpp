@@ -54,12 +54,12 @@ std::string MarkerNameBytes(const uint16_t* name, uint64_t sizeBytes) {
 
 namespace {
 
-std::optional<MarkerHit> FindMarkerInTimeline(const CommandParts& parts, const MarkerSuite& markers,
-                                              int32_t timeline, const std::string& name) {
+std::optional<MarkerHit> FindMarkerInTimeline(TimelineCache& timelines, const std::atomic<bool>& running,
+                                              const MarkerSuite& markers, int32_t timeline, const std::string& name) {
   uint32_t count = 0;
   if (markers.CountMarkers(timeline, &count) != kStatusSuccess || count == 0) return std::nullopt;
-  parts.Timelines().RememberTimeline(timeline);
-  for (uint32_t index = 0; index < count && parts.IsRunning(); ++index) {
+  timelines.RememberTimeline(timeline);
+  for (uint32_t index = 0; index < count && running.load(); ++index) {
     uint64_t size = 0;
     if (markers.ReadMarkerNameSize(timeline, index, &size) != kStatusSuccess || size == 0) continue;
     if (size > kMaxMarkerNameBytes) continue;
@@ -75,15 +75,15 @@ std::optional<MarkerHit> FindMarkerInTimeline(const CommandParts& parts, const M
 
 }  // namespace
 
-std::optional<MarkerHit> FindMarkerByName(const CommandParts& parts, const MarkerSuite& markers,
-                                          const std::string& name) {
-  for (int32_t id : parts.Timelines().ListTimelineCandidates()) {
-    if (!parts.IsRunning()) return std::nullopt;
-    if (auto hit = FindMarkerInTimeline(parts, markers, id, name)) return hit;
+std::optional<MarkerHit> FindMarkerByName(TimelineCache& timelines, const std::atomic<bool>& running,
+                                          const MarkerSuite& markers, const std::string& name) {
+  for (int32_t id : timelines.ListTimelineCandidates()) {
+    if (!running.load()) return std::nullopt;
+    if (auto hit = FindMarkerInTimeline(timelines, running, markers, id, name)) return hit;
   }
-  for (int32_t id : parts.Timelines().GetTimelineCandidates(true)) {
-    if (!parts.IsRunning()) return std::nullopt;
-    if (auto hit = FindMarkerInTimeline(parts, markers, id, name)) return hit;
+  for (int32_t id : timelines.GetTimelineCandidates(true)) {
+    if (!running.load()) return std::nullopt;
+    if (auto hit = FindMarkerInTimeline(timelines, running, markers, id, name)) return hit;
   }
   return std::nullopt;
 }

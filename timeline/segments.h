@@ -2,7 +2,7 @@
 // commands: opening segments and nodes under RAII, reading node types and
 // properties, walking children, the two-pass timeline search and the marker
 // lookup by name. Runs on the requesting thread; the candidate cache is the
-// only shared state it touches, through the control-surface object.
+// only shared state it touches. Long loops end when running turns false.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "host/resources.h"
-#include "commands/request.h"
+#include "timeline/timeline_cache.h"
 
 namespace KEM {
 
@@ -69,16 +69,17 @@ void WalkChildren(const VideoSegmentSuite& suite, const std::atomic<bool>& runni
 // Runs probe(timeline, strict) on the selected timeline, then on the cached
 // candidates, then on the refreshed candidates, until found() holds.
 template <typename Probe, typename Found>
-void SearchTimelines(const CommandParts& parts, bool strict, Probe probe, Found found) {
-  const int32_t selected = parts.Timelines().GetSelectedTimeline();
+void SearchTimelines(TimelineCache& timelines, const std::atomic<bool>& running, bool strict, Probe probe,
+                     Found found) {
+  const int32_t selected = timelines.GetSelectedTimeline();
   if (selected >= 0) probe(selected, strict);
-  for (int32_t id : parts.Timelines().ListTimelineCandidates()) {
-    if (found() || !parts.IsRunning()) return;
+  for (int32_t id : timelines.ListTimelineCandidates()) {
+    if (found() || !running) return;
     probe(id, strict);
   }
   if (found()) return;
-  for (int32_t id : parts.Timelines().GetTimelineCandidates(true)) {
-    if (found() || !parts.IsRunning()) return;
+  for (int32_t id : timelines.GetTimelineCandidates(true)) {
+    if (found() || !running) return;
     probe(id, strict);
   }
 }
@@ -100,7 +101,7 @@ struct MarkerHit {
   int64_t time;
 };
 // The first marker of that name on the cached candidates, else on the refreshed ones.
-std::optional<MarkerHit> FindMarkerByName(const CommandParts& parts, const MarkerSuite& markers,
-                                          const std::string& name);
+std::optional<MarkerHit> FindMarkerByName(TimelineCache& timelines, const std::atomic<bool>& running,
+                                          const MarkerSuite& markers, const std::string& name);
 
 }  // namespace KEM

@@ -3,26 +3,11 @@
 #include <string>
 
 #include "commands/handlers.h"
-#include "commands/numbers.h"
+#include "platform/numbers.h"
 #include "timeline/segments.h"
 #include "timeline/visitors.h"
 
 namespace KEM {
-
-void ClipSizeVisitor::operator()(int32_t node, int32_t depth, int32_t track) {
-  if (depth > kMaxWalkDepth || width > 0) return;
-  const NodeInfo info = ReadNodeInfo(mSuite, node);
-  if (info.type == kClipNodeType) {
-    if (const auto text = ReadProperty(mSuite, node, kClipTrackKey)) track = AtoiLike(text->c_str());
-  }
-  if (info.type == kMediaNodeType && (mTrackFilter < 0 || track == mTrackFilter)) {
-    if (const auto text = ReadProperty(mSuite, node, "MediaNode::StreamFrameWidth")) width = AtoiLike(text->c_str());
-    if (const auto text = ReadProperty(mSuite, node, "MediaNode::StreamFrameHeight")) height = AtoiLike(text->c_str());
-  }
-  WalkChildren(
-      mSuite, mRunning, node, [&] { return width == 0; },
-      [&](int32_t child, ChildKind, int32_t, int64_t) { (*this)(child, depth + 1, track); });
-}
 
 namespace {
 
@@ -88,8 +73,8 @@ void HandleGetClipSize(const Request& request) {
       if (strict && width >= 1) parts.Timelines().SelectTimeline(timeline);
     };
     auto found = [&] { return width != 0; };
-    SearchTimelines(parts, true, probe, found);
-    if (width == 0) SearchTimelines(parts, false, probe, found);
+    SearchTimelines(parts.Timelines(), parts.RunningFlag(), true, probe, found);
+    if (width == 0) SearchTimelines(parts.Timelines(), parts.RunningFlag(), false, probe, found);
   }
   suite.Reset();
   request.Reply("clipsize:" + std::to_string(width) + ":" + std::to_string(height));

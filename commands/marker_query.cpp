@@ -3,7 +3,7 @@
 #include <string>
 
 #include "commands/handlers.h"
-#include "commands/numbers.h"
+#include "platform/numbers.h"
 #include "timeline/segments.h"
 #include "timeline/visitors.h"
 
@@ -32,7 +32,7 @@ void HandleMarkerQuery(const Request& request) {
   if (!name.empty()) {
     ScopedSuite<MarkerSuite> markers;
     AcquireMarkerSuite(parts.BasicSuite(), markers);
-    if (markers) hit = FindMarkerByName(parts, *markers, name);
+    if (markers) hit = FindMarkerByName(parts.Timelines(), parts.RunningFlag(), *markers, name);
   }
   if (hit) {
     parts.Timelines().SelectTimeline(hit->timeline);

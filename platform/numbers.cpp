@@ -1,4 +1,4 @@
-#include "commands/numbers.h"
+#include "platform/numbers.h"
 
 #include <algorithm>
 #include <cstdint>

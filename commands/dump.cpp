@@ -3,7 +3,7 @@
 #include <string>
 
 #include "commands/handlers.h"
-#include "commands/numbers.h"
+#include "platform/numbers.h"
 #include "timeline/segments.h"
 
 namespace KEM {

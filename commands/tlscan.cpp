@@ -4,7 +4,7 @@
 #include <string>
 
 #include "commands/handlers.h"
-#include "commands/numbers.h"
+#include "platform/numbers.h"
 #include "platform/clock.h"
 #include "timeline/segments.h"
 
