@@ -1,5 +1,5 @@
-// The loopback listener: StartServer, the accept loop with its 16-connection
-// cap, and StopServer, which returns only once every client thread has ended.
+// The loopback listener: Start, the accept loop with its connection cap, and
+// Stop, which returns only once every client thread has ended.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -11,47 +11,42 @@
 #include <cerrno>
 
 #include "platform/socket_flags.h"
-#include "server/connection.h"
-#include "surface/control_surface.h"
+#include "server/server.h"
 
 namespace KEM {
 namespace {
-constexpr uint16_t kPort = 7890;
 constexpr int kBacklog = 4;
 constexpr int kAcceptWaitMs = 1000;
-constexpr int32_t kMaxConnections = 16;
-// A client that stops reading holds a send at most this long; then it is dropped.
-constexpr int kSendTimeoutSeconds = 3;
 }  // namespace
 
-void KEMEngineControlSurface::StartServer() {
+bool Server::Start() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return;
+  if (fd < 0) return false;
   int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_port = htons(kPort);
+  addr.sin_port = htons(mOptions.port);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     ::close(fd);
-    return;
+    return false;
   }
   ::listen(fd, kBacklog);
   mListenSocket = fd;
   mRunning = true;
-  // A thread that cannot be started leaves the instance without a server:
-  // whatever did start is stopped and joined, and the host is never ended by
-  // an exception escaping into it.
+  // A thread that cannot be started leaves no server, and never ends the
+  // host through an escaping exception.
   try {
-    mAcceptThread = std::thread(&KEMEngineControlSurface::AcceptLoop, this);
-    mVitalsThread = std::thread(&KEMEngineControlSurface::VitalsLoop, this);
+    mAcceptThread = std::thread(&Server::AcceptLoop, this);
   } catch (const std::exception&) {
-    StopServer();
+    Stop();
+    return false;
   }
+  return true;
 }
 
-void KEMEngineControlSurface::AcceptLoop() {
+void Server::AcceptLoop() {
   if (!mRunning) return;
   const int listenSocket = mListenSocket;
   while (mRunning) {
@@ -60,12 +55,12 @@ void KEMEngineControlSurface::AcceptLoop() {
     if (::poll(&p, 1, kAcceptWaitMs) <= 0) continue;
     const int fd = ::accept(listenSocket, nullptr, nullptr);
     if (fd < 0) continue;
-    if (mConnectionCount.fetch_add(1) >= kMaxConnections) {
+    if (mConnectionCount.fetch_add(1) >= mOptions.maxConnections) {
       mConnectionCount.fetch_sub(1);
       ::close(fd);
       continue;
     }
-    timeval timeout{kSendTimeoutSeconds, 0};
+    timeval timeout{mOptions.sendTimeoutSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     // Every frame is written whole in one go, so there is nothing for Nagle's
     // algorithm to gather: without this, the second of two quick frames (a
@@ -79,7 +74,7 @@ void KEMEngineControlSurface::AcceptLoop() {
     if (mRunning) {
       try {
         const uint64_t id = mNextClientThreadId++;
-        mClientThreads.emplace(id, std::thread(&KEMEngineControlSurface::ClientThreadMain, this, id, connection));
+        mClientThreads.emplace(id, std::thread(&Server::ClientThreadMain, this, id, connection));
         mConnections[fd] = connection;
         continue;
       } catch (const std::exception&) {
@@ -91,7 +86,7 @@ void KEMEngineControlSurface::AcceptLoop() {
   }
 }
 
-void KEMEngineControlSurface::ClientThreadMain(uint64_t threadId, std::shared_ptr<Connection> connection) {
+void Server::ClientThreadMain(uint64_t threadId, std::shared_ptr<Connection> connection) {
   HandleClient(connection);
   std::lock_guard<std::mutex> lock(mClientsMutex);
   mFinishedClientThreads.push_back(threadId);
@@ -99,7 +94,7 @@ void KEMEngineControlSurface::ClientThreadMain(uint64_t threadId, std::shared_pt
   mClientsDone.notify_all();
 }
 
-void KEMEngineControlSurface::ReapFinishedClientThreads() {
+void Server::ReapFinishedClientThreads() {
   std::vector<std::thread> finished;
   {
     std::lock_guard<std::mutex> lock(mClientsMutex);
@@ -114,9 +109,8 @@ void KEMEngineControlSurface::ReapFinishedClientThreads() {
   for (std::thread& t : finished) t.join();
 }
 
-void KEMEngineControlSurface::StopServer() {
+void Server::Stop() {
   mRunning = false;
-  mEvents.Wake();
   {
     // Every accepted socket, in the handshake or past it: each thread's
     // pending receive returns and the thread cleans up on its own.
@@ -129,7 +123,6 @@ void KEMEngineControlSurface::StopServer() {
     ::close(mListenSocket);  // closed only after the accept thread stopped using it
     mListenSocket = -1;
   }
-  if (mVitalsThread.joinable()) mVitalsThread.join();
   std::map<uint64_t, std::thread> threads;
   {
     std::unique_lock<std::mutex> lock(mClientsMutex);

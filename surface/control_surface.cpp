@@ -22,6 +22,22 @@ void KEMEngineControlSurface::AttachHost(HostInstanceHandle hostHandle) {
   if (mHost.Attach(hostHandle)) StartServer();
 }
 
+void KEMEngineControlSurface::StartServer() {
+  if (!mServer.Start()) return;
+  // A vitals thread that cannot be started leaves no server either.
+  try {
+    mVitalsThread = std::thread(&KEMEngineControlSurface::VitalsLoop, this);
+  } catch (const std::exception&) {
+    mServer.Stop();
+  }
+}
+
+void KEMEngineControlSurface::StopServer() {
+  mServer.Stop();   // every client thread has ended when this returns
+  mEvents.Wake();   // the vitals thread sees the running flag at once
+  if (mVitalsThread.joinable()) mVitalsThread.join();
+}
+
 void KEMEngineControlSurface::RunHostCommand(const std::string& name) { mHost.RunCommand(name); }
 
 KEMStatus KEMEngineControlSurface::GetSurfaceValue(uint32_t* outValue) {

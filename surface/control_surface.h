@@ -1,29 +1,28 @@
 // KEM::KEMEngineControlSurface: the object behind one host control-surface
-// instance. It holds the instance's host suites, the transport and timecode
-// state that host callbacks keep current, the event queue, the timeline
-// candidate cache, the listener with its client threads, and the vitals thread.
+// instance. It wires the parts together: the host suites (host/), the
+// connection server (server/), the event hub (events/), the timeline cache
+// (timeline/) and the command handlers (commands/); it keeps the transport and
+// timecode state that host callbacks update, and runs the vitals thread.
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "commands/request.h"
 #include "events/event_hub.h"
 #include "host/host_suites.h"
 #include "hostsdk/host_surface_suites.h"
 #include "plugin/adapters.h"
+#include "server/server.h"
 #include "surface/vitals_format.h"
 #include "timeline/timeline_cache.h"
 
 namespace KEM {
 
-class Connection;
 struct VitalsLoopState;
 
 class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
@@ -44,11 +43,11 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   // The interface pointer the host keeps: the ControlSurfaceBase sub-object.
   SurfaceInterface Interface() { return static_cast<adobesdk::ControlSurfaceBase*>(this); }
 
-  // Listener and connections (server/listener.cpp, server/client_loop.cpp).
+  // The connection server (server/server.h) with the vitals thread beside it.
+  // StopServer returns once every client thread has ended and the vitals
+  // thread is joined.
   void StartServer();
   void StopServer();
-  void AcceptLoop();
-  void HandleClient(const std::shared_ptr<Connection>& connection);
 
   // Pushes (surface/vitals.cpp, surface/callbacks.cpp).
   void VitalsLoop();
@@ -68,16 +67,13 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   // Executes a host command by name; reports nothing.
   void RunHostCommand(const std::string& name);
 
-  // Adds the connection to the subscribers of pushed messages ("vitals.subscribe").
-  void Subscribe(const Connection& connection);
-
   // Read-only views for the command handlers.
   const HostSuites& Host() const { return mHost; }
   const SPBasicSuite* BasicSuite() const { return mHost.BasicSuite(); }
-  bool IsRunning() const { return mRunning.load(); }
-  const std::atomic<bool>& RunningFlag() const { return mRunning; }
+  bool IsRunning() const { return mServer.IsRunning(); }
+  const std::atomic<bool>& RunningFlag() const { return mServer.RunningFlag(); }
   int32_t SubscriberCount() const { return mEvents.SubscriberCount(); }
-  int32_t ConnectionCount() const { return mConnectionCount.load(); }
+  int32_t ConnectionCount() const { return mServer.ConnectionCount(); }
 
  private:
   // adobesdk::ControlSurfaceBase
@@ -110,18 +106,28 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   VitalsFields SampleVitals(VitalsLoopState& state);
   void SampleTimeline(VitalsLoopState& state, VitalsFields& fields);
   void SampleMarkers(VitalsFields& fields);
-  void ReapFinishedClientThreads();
-  void ClientThreadMain(uint64_t threadId, std::shared_ptr<Connection> connection);
+
+  // What the server's connections send: each message is dispatched against
+  // the instance's parts, with replies and a subscription going through the
+  // connection it came on (surface/client_messages.cpp).
+  class ClientMessages : public MessageHandler {
+   public:
+    explicit ClientMessages(KEMEngineControlSurface& surface) : mSurface(surface) {}
+    void OnMessage(const std::shared_ptr<Connection>& connection, std::string_view text) override;
+    void OnConnectionEnd(const Connection& connection) override;
+
+   private:
+    KEMEngineControlSurface& mSurface;
+  };
 
   // The host suites and sub-host objects (host/host_suites.h): mHostSuite,
   // the five sub-host suites with their refs, mHostHandle and mStringSuite.
   HostSuites mHost;
-  std::thread mAcceptThread;
-  std::atomic<bool> mRunning{false};
-  int mListenSocket = -1;
-  std::mutex mClientsMutex;
-  std::set<int> mClients;
-  std::atomic<int32_t> mConnectionCount{0};
+  ClientMessages mClientMessages{*this};
+  // The listener, the connections and their client threads (server/server.h):
+  // mAcceptThread, mRunning, mListenSocket, mClientsMutex, mClients,
+  // mConnectionCount.
+  Server mServer{ServerOptions{}, mClientMessages};
   std::atomic<bool> mPlaying{false};
   std::thread mVitalsThread;
   std::atomic<bool> mPaused{false};
@@ -138,18 +144,10 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   EventHub mEvents;
   // The timeline candidate cache (timeline/timeline_cache.h): mSelectedTimeline,
   // mTimelineIds, mTimelineMutex, mTimelinesValid, mTimelinesTime.
-  TimelineCache mTimelines{mHost.BasicSuite(), mRunning};
+  TimelineCache mTimelines{mHost.BasicSuite(), mServer.RunningFlag()};
+  // What the command handlers get instead of this object.
+  CommandParts mParts{mHost, mTimelines, mServer.RunningFlag()};
 
-  // Beyond the fields above, guarded by mClientsMutex: every accepted
-  // connection by socket (also those still in the handshake), so that stopping
-  // can shut each down and a push always goes through the connection object;
-  // and the client threads, joined when they end so that nothing runs in this
-  // object after StopServer returns.
-  std::map<int, std::shared_ptr<Connection>> mConnections;
-  std::map<uint64_t, std::thread> mClientThreads;
-  std::vector<uint64_t> mFinishedClientThreads;
-  uint64_t mNextClientThreadId = 0;
-  std::condition_variable mClientsDone;
   // Steady time of the last transport, timecode or marker callback: the idle
   // source where the window system offers none.
   std::atomic<int64_t> mLastHostCallbackTime{0};

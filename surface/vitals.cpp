@@ -34,13 +34,13 @@ struct VitalsLoopState {
 };
 
 void KEMEngineControlSurface::VitalsLoop() {
-  if (!mRunning) return;
+  if (!mServer.IsRunning()) return;
   VitalsLoopState state;
   state.lastProbePermission = platform::SteadyNowNs() - 3600 * kSecondNs;
   for (;;) {
     const std::vector<std::string> events =
-        mEvents.TakeEvents(std::chrono::steady_clock::now() + std::chrono::seconds(1), mRunning);
-    if (!mRunning) return;
+        mEvents.TakeEvents(std::chrono::steady_clock::now() + std::chrono::seconds(1), mServer.RunningFlag());
+    if (!mServer.IsRunning()) return;
     const std::vector<std::shared_ptr<Subscriber>> subscribers = mEvents.Subscribers();
     if (subscribers.empty()) continue;
     for (const std::string& event : events)
