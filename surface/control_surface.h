@@ -67,11 +67,7 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   // Executes a host command by name; reports nothing.
   void RunHostCommand(const std::string& name);
 
-  // Read-only views for the command handlers.
-  const HostSuites& Host() const { return mHost; }
-  const SPBasicSuite* BasicSuite() const { return mHost.BasicSuite(); }
-  bool IsRunning() const { return mServer.IsRunning(); }
-  const std::atomic<bool>& RunningFlag() const { return mServer.RunningFlag(); }
+  // What tests wait on.
   int32_t SubscriberCount() const { return mEvents.SubscriberCount(); }
   int32_t ConnectionCount() const { return mServer.ConnectionCount(); }
 
