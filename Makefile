@@ -26,13 +26,14 @@ build: deps
 
 # Every test in the normal build, then the unit, integration, stress and
 # corpus-replay tests again under AddressSanitizer + UndefinedBehaviorSanitizer
-# and under ThreadSanitizer.
+# and under ThreadSanitizer. Two tests at a time: the in-process server tests
+# each have a port of their own; those on 127.0.0.1:7890 take turns (a lock).
 test: build web-deps asan
 	@scripts/install-deps.sh chromium
 	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
-	@ctest --test-dir $(BUILD) --output-on-failure
+	@ctest --test-dir $(BUILD) --output-on-failure -j2
 	@ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	  ctest --test-dir build-asan --output-on-failure
+	  ctest --test-dir build-asan --output-on-failure -j2
 	@$(MAKE) --no-print-directory tsan
 
 asan: deps
@@ -43,7 +44,7 @@ asan: deps
 tsan: deps
 	@cmake -S . -B build-tsan -G Ninja $(SANITIZE_FLAGS) -DKEM_SANITIZE=thread >/dev/null
 	@ninja -C build-tsan
-	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j2
 
 # Each libFuzzer target for FUZZ_SECONDS, starting from the committed seeds.
 # New inputs go to build-fuzz/corpus; crashes to build-fuzz/crash-*.

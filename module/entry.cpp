@@ -3,6 +3,7 @@
 // The state below is process-wide: one copy for the loaded module.
 #include "module/entry.h"
 #include "plugin/adapters.h"
+#include "server/server.h"
 #include "surface/control_surface.h"
 
 namespace KEM {
@@ -15,6 +16,7 @@ const SPBasicSuite* gBasicSuite = nullptr;
 const StringSuite* gStringSuite = nullptr;
 const SPSuitesSuite* gSuitesSuite = nullptr;
 SPSuiteListRef gSuiteList = nullptr;
+ServerOptions gInstanceServerOptions;
 
 // The object behind the host's plug-in handle: at most one instance.
 struct PluginObject {
@@ -36,7 +38,7 @@ KEMStatus CreateInstance(PluginHandle plugin, HostInstanceHandle host, SurfaceIn
   // A second create on the same object replaces the first instance only after
   // tearing it down, so its threads and host suites do not outlive it.
   DestroyHeldInstance(object);
-  auto* surface = new KEMEngineControlSurface(gBasicSuite);
+  auto* surface = new KEMEngineControlSurface(gBasicSuite, gInstanceServerOptions);
   object->instance = surface;
   surface->AttachHost(host);
   if (outSurface) *outSurface = surface->Interface();
@@ -155,6 +157,9 @@ KEMStatus GetSuiteList(SPSuiteListRef* outList) noexcept {
 }
 
 }  // namespace
+
+void SetInstanceServerOptions(const ServerOptions& options) { gInstanceServerOptions = options; }
+
 }  // namespace KEM
 
 extern "C" __attribute__((visibility("default"))) KEMStatus EntryPoint(const SPBasicSuite* basic, void*, void*,

@@ -23,7 +23,7 @@ ALLOWED = {
     "server": {"platform"},
     "commands": {"host", "timeline", "events", "hostsdk", "platform"},
     "surface": {"plugin", "host", "timeline", "events", "server", "commands", "hostsdk", "platform"},
-    "module": {"surface", "plugin", "host", "hostsdk", "platform"},
+    "module": {"surface", "server", "plugin", "host", "hostsdk", "platform"},
     "devhost": {"hostsdk", "platform"},
 }
 

@@ -9,7 +9,8 @@ namespace {
 constexpr char16_t kIdentifierText[] = u"KEM.Engine";
 }  // namespace
 
-KEMEngineControlSurface::KEMEngineControlSurface(const SPBasicSuite* basicSuite) : mHost(basicSuite) {
+KEMEngineControlSurface::KEMEngineControlSurface(const SPBasicSuite* basicSuite, const ServerOptions& options)
+    : mHost(basicSuite), mServer(options, mClientMessages) {
   mLastHostCallbackTime = platform::SteadyNowNs();
 }
 

@@ -31,7 +31,9 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
                                 adobesdk::ControlSurfaceMixerBase,
                                 adobesdk::ControlSurfaceMarkerBase {
  public:
-  explicit KEMEngineControlSurface(const SPBasicSuite* basicSuite);
+  // options: where and how the server listens (127.0.0.1:7890 unless a
+  // program that links the plug-in in says otherwise).
+  explicit KEMEngineControlSurface(const SPBasicSuite* basicSuite, const ServerOptions& options = {});
   ~KEMEngineControlSurface() override;
   KEMEngineControlSurface(const KEMEngineControlSurface&) = delete;
   KEMEngineControlSurface& operator=(const KEMEngineControlSurface&) = delete;
@@ -123,7 +125,7 @@ class KEMEngineControlSurface : adobesdk::ControlSurfaceBase,
   // The listener, the connections and their client threads (server/server.h):
   // mAcceptThread, mRunning, mListenSocket, mClientsMutex, mClients,
   // mConnectionCount.
-  Server mServer{ServerOptions{}, mClientMessages};
+  Server mServer;
   std::atomic<bool> mPlaying{false};
   std::thread mVitalsThread;
   std::atomic<bool> mPaused{false};

@@ -194,7 +194,7 @@ TEST_F(ConnectionTest, OverlongHeaderLineIsDropped) {
 
 TEST(ConnectionRegistry, SubscribeTwiceCountsOnceAndEndsWithTheConnection) {
   devhost::FakeHost host(devhost::ParseProject("{}"));
-  KEMEngineControlSurface surface(host.BasicSuite());
+  KEMEngineControlSurface surface(host.BasicSuite(), TestServerOptions());
   surface.AttachHost(host.InstanceHandle());
   {
     WsClient client;

@@ -140,7 +140,7 @@ TEST_F(PluginFrameTest, CreatingTwiceReplacesTheFirstInstanceCleanly) {
 
 TEST(SurfaceLifecycle, RefusedHostSuiteAttachesWithoutServerAndDetaches) {
   devhost::FakeHost host(devhost::ParseProject(R"({"refuse":[{"suite":"ADOBESDK ControlSurfaceHost Suite"}]})"));
-  auto* surface = new KEMEngineControlSurface(host.BasicSuite());
+  auto* surface = new KEMEngineControlSurface(host.BasicSuite(), TestServerOptions());
   surface->AttachHost(host.InstanceHandle());
   EXPECT_FALSE(PortAccepts());
   surface->AttachHost(nullptr);
@@ -151,7 +151,7 @@ TEST(SurfaceLifecycle, RefusedHostSuiteAttachesWithoutServerAndDetaches) {
 
 TEST(SurfaceLifecycle, DetachThenDestructorStopsOnce) {
   devhost::FakeHost host(devhost::ParseProject("{}"));
-  auto* surface = new KEMEngineControlSurface(host.BasicSuite());
+  auto* surface = new KEMEngineControlSurface(host.BasicSuite(), TestServerOptions());
   surface->AttachHost(host.InstanceHandle());
   EXPECT_TRUE(PortAccepts());
   const auto start = std::chrono::steady_clock::now();

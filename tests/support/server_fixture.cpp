@@ -14,6 +14,12 @@
 
 namespace KEM::test {
 
+ServerOptions TestServerOptions() {
+  ServerOptions options;
+  options.port = TestPort();
+  return options;
+}
+
 void WriteFile(const std::string& path, const std::string& text) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << text;
@@ -42,6 +48,7 @@ void ServerTest::SetUp() {
 }
 
 void ServerTest::Start(const std::string& projectJson, const std::function<void(devhost::FakeHost&)>& configure) {
+  SetInstanceServerOptions(TestServerOptions());
   host = std::make_unique<devhost::FakeHost>(devhost::ParseProject(projectJson));
   if (configure) configure(*host);
   session = std::make_unique<devhost::PluginSession>(*host, &EntryPoint);

@@ -22,7 +22,8 @@ class ServerTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Loads the project, lets configure adjust the fake host, starts the plug-in.
+  // Loads the project, lets configure adjust the fake host, starts the plug-in
+  // (its instance listens on TestPort()).
   void Start(const std::string& projectJson = "{}",
              const std::function<void(devhost::FakeHost&)>& configure = nullptr);
   void Stop();
@@ -51,13 +52,16 @@ class ServerTest : public ::testing::Test {
   std::string mHome;
 };
 
+// The server options of the instances these tests make: 127.0.0.1:TestPort().
+ServerOptions TestServerOptions();
+
 // Writes text to a file, creating its folders.
 void WriteFile(const std::string& path, const std::string& text);
 // A listener of the test's own on 127.0.0.1:port (not inherited by child
 // processes), standing for another program that holds the port; -1 when it
 // could not be had.
-int HoldLoopbackPort(uint16_t port = 7890);
-// True when 127.0.0.1:7890 accepts a TCP connection.
-inline bool PortAccepts(uint16_t port = 7890) { return devhost::LoopbackPortAccepts(port); }
+int HoldLoopbackPort(uint16_t port = TestPort());
+// True when 127.0.0.1:port accepts a TCP connection.
+inline bool PortAccepts(uint16_t port = TestPort()) { return devhost::LoopbackPortAccepts(port); }
 
 }  // namespace KEM::test

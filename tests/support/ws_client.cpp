@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -25,6 +26,15 @@ int64_t NowMs() {
 
 }  // namespace
 
+uint16_t TestPort() {
+  static const uint16_t port = [] {
+    const char* text = std::getenv("KEM_TEST_PORT");
+    const long value = text ? std::strtol(text, nullptr, 10) : 0;
+    return static_cast<uint16_t>(value > 0 && value < 65536 ? value : 7890);
+  }();
+  return port;
+}
+
 std::string ExpectedAccept(const std::string& key) {
   const std::string input = key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
   unsigned char digest[SHA_DIGEST_LENGTH];
@@ -34,7 +44,7 @@ std::string ExpectedAccept(const std::string& key) {
   return reinterpret_cast<char*>(out);
 }
 
-WsClient::WsClient(uint16_t port) {
+WsClient::WsClient(uint16_t port) : mPort(port) {
   mFd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
@@ -58,8 +68,8 @@ void WsClient::Close() {
 
 std::string WsClient::Upgrade(const std::string& origin, const std::string& extraHeaders) {
   std::string request =
-      "GET / HTTP/1.1\r\nHost: 127.0.0.1:7890\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-      "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: ";
+      "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(mPort) +
+      "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\nSec-WebSocket-Key: ";
   request += kKey;
   request += "\r\n";
   if (!origin.empty()) request += "Origin: " + origin + "\r\n";

@@ -14,10 +14,15 @@ struct Frame {
   std::string raw;  // the frame's bytes as received
 };
 
+// The port the tests of this process talk to: KEM_TEST_PORT when set (each
+// group of in-process server tests gets its own, so the groups run side by
+// side), else 7890, where the built module and the development host listen.
+uint16_t TestPort();
+
 class WsClient {
  public:
   // Opens a TCP connection to 127.0.0.1:port; fd() < 0 when it failed.
-  explicit WsClient(uint16_t port = 7890);
+  explicit WsClient(uint16_t port = TestPort());
   ~WsClient();
   WsClient(const WsClient&) = delete;
   WsClient& operator=(const WsClient&) = delete;
@@ -50,6 +55,7 @@ class WsClient {
 
  private:
   bool ReadExact(void* out, size_t n, int timeoutMs);
+  uint16_t mPort;
   int mFd = -1;
   std::string mError;
 };
