@@ -11,6 +11,13 @@
 // What it leaves out: anything the plug-in never calls (reserved slots answer
 // kStatusNotImplemented), real rendering, and persistence. The suites carry no
 // context pointer, so they serve the latest FakeHost still alive (Current()).
+//
+// One class, one lock, its definitions split by job: suite_tables.cpp (the C
+// tables, the only file that knows the current host), suite_ledger.cpp
+// (acquisitions, refusals, overrides, registrations), string_store.cpp,
+// handle_tables.cpp (segments and nodes), project_answers.cpp (everything
+// answered from the project model, and its changes) and fault_knobs.cpp
+// (counts and the switches tests turn).
 #pragma once
 #include <cstdint>
 #include <deque>
