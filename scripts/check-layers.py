@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Fails when a source file includes a folder its layer may not use.
+"""Fails when the folders stop being one-way layers.
 
 Each folder of the plug-in is one layer and includes only the folders below it
-(docs/architecture.md draws them). KNOWN lists the places that still break a
+(docs/architecture.md draws them). Three things are checked: every include
+against ALLOWED; each folder's static library in CMakeLists.txt (kem_layer)
+links exactly the folders ALLOWED names; and no source file of the product
+is longer than MAX_LINES, so no file grows back into several jobs. KNOWN lists the places that still break a
 rule today, each with what removes it; an exception that no longer occurs must
 be deleted here, so the list only ever shrinks.
 """
@@ -32,6 +35,37 @@ ALLOWED = {
 KNOWN = {}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/', re.M)
+LAYER = re.compile(r"kem_layer\((\w+)\s+SOURCES[^)]*?(?:DEPENDS([^)]*))?\)", re.S)
+MAX_LINES = 450
+# Folders without a library of their own: headers only, or not linked into the plug-in.
+NO_LIBRARY = {"hostsdk", "devhost"}
+
+
+def link_problems():
+    cmake = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    linked = {name: set(deps.split()) for name, deps in LAYER.findall(cmake)}
+    problems = []
+    for folder, allowed in ALLOWED.items():
+        if folder in NO_LIBRARY:
+            continue
+        if folder not in linked:
+            problems.append(f"{folder}/ has no kem_layer library in CMakeLists.txt")
+        elif linked[folder] != allowed:
+            extra = sorted(linked[folder] - allowed)
+            missing = sorted(allowed - linked[folder])
+            problems.append(f"kem_{folder} links {extra} beyond and misses {missing} of what {folder}/ may use")
+    return problems
+
+
+def length_problems():
+    problems = []
+    for folder in ALLOWED:
+        for path in sorted((ROOT / folder).glob("*")):
+            if path.suffix in (".h", ".cpp", ".mm"):
+                lines = len(path.read_text(encoding="utf-8").splitlines())
+                if lines > MAX_LINES:
+                    problems.append(f"{folder}/{path.name} has {lines} lines (at most {MAX_LINES})")
+    return problems
 
 
 def main():
@@ -49,6 +83,7 @@ def main():
                     seen.add((name, included))
                     continue
                 problems.append(f"{name} includes {included}/, which {folder}/ may not use")
+    problems += link_problems() + length_problems()
     for stale in sorted(set(KNOWN) - seen):
         problems.append(f"{stale[0]} no longer includes {stale[1]}/: delete its line from KNOWN")
     for p in problems:
