@@ -7,10 +7,7 @@
 
 namespace KEM {
 namespace {
-constexpr int32_t kProbeCount = 4000000;
 constexpr int32_t kProbeClockEvery = 4096;
-constexpr int64_t kProbeBudgetNs = 3000999999;
-constexpr int64_t kCacheAgeNs = 4999999999;
 }  // namespace
 
 std::vector<int32_t> TimelineCache::ListTimelineCandidates() {
@@ -28,7 +25,7 @@ std::vector<int32_t> TimelineCache::GetTimelineCandidates(bool allowRefresh) {
   bool probe;
   {
     std::lock_guard<std::mutex> lock(mTimelineMutex);
-    probe = !mTimelinesValid || (allowRefresh && start - mTimelinesTime > kCacheAgeNs);
+    probe = !mTimelinesValid || (allowRefresh && start - mTimelinesTime > mLimits.maxAgeNs);
   }
   if (!probe) return ListTimelineCandidates();
 
@@ -37,8 +34,8 @@ std::vector<int32_t> TimelineCache::GetTimelineCandidates(bool allowRefresh) {
   {
     ScopedSuite<VideoSegmentSuite> segments(mBasicSuite, kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
     if (segments) {
-      for (int32_t id = 0; id < kProbeCount; ++id) {
-        if (id % kProbeClockEvery == 0 && (platform::SteadyNowNs() - start > kProbeBudgetNs || !mRunning)) break;
+      for (int32_t id = 0; id < mLimits.probeCount; ++id) {
+        if (id % kProbeClockEvery == 0 && (platform::SteadyNowNs() - start > mLimits.probeBudgetNs || !mRunning)) break;
         int32_t handle = 0;
         if (segments->OpenTimelineSegments(id, &handle) == kStatusSuccess && handle != 0) {
           segments->CloseTimelineSegments(handle);
