@@ -1,11 +1,9 @@
-// "get.clipsize:": the source frame size on screen at a time, searched like
-// the angle query; the strict pass may also check a second time.
+// "get.clipsize:": the source frame size on screen at a time (timeline/queries.h).
 #include <string>
 
 #include "commands/handlers.h"
 #include "platform/numbers.h"
-#include "timeline/segments.h"
-#include "timeline/visitors.h"
+#include "timeline/queries.h"
 
 namespace KEM {
 
@@ -42,42 +40,8 @@ std::optional<ClipSizeArgs> ParseClipSizeArgs(std::string_view text) {
 void HandleGetClipSize(const Request& request) {
   const auto args = ParseClipSizeArgs(request.After("get.clipsize:"));
   if (!args) return request.Reply("clipsize.error:parse");
-  const CommandParts& parts = request.parts;
-  int32_t width = 0, height = 0;
-  ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
-  if (suite) {
-    auto probe = [&](int32_t timeline, bool strict) {
-      ScopedSegments segments = OpenSegments(*suite, timeline);
-      if (!segments.held()) return;
-      parts.Timelines().RememberTimeline(timeline);
-      int64_t segmentOffset = 0;
-      ScopedNode root = OpenNodeAt(*suite, segments.get(), args->time, &segmentOffset);
-      if (!root.held()) return;
-      bool walk = !strict;
-      if (strict && segmentOffset == args->time) {
-        walk = true;
-        if (args->secondTime > segmentOffset) {
-          int64_t secondOffset = 0;
-          ScopedNode second = OpenNodeAt(*suite, segments.get(), args->secondTime, &secondOffset);
-          if (second.held()) walk = secondOffset == args->secondTime || secondOffset == args->time;
-        }
-      }
-      if (walk) {
-        ClipSizeVisitor visit(*suite, parts.RunningFlag(), args->track);
-        visit(root.get(), 0, -1);
-        width = visit.width;
-        height = visit.height;
-      }
-      root.Reset();
-      segments.Reset();
-      if (strict && width >= 1) parts.Timelines().SelectTimeline(timeline);
-    };
-    auto found = [&] { return width != 0; };
-    SearchTimelines(parts.Timelines(), parts.RunningFlag(), true, probe, found);
-    if (width == 0) SearchTimelines(parts.Timelines(), parts.RunningFlag(), false, probe, found);
-  }
-  suite.Reset();
-  request.Reply("clipsize:" + std::to_string(width) + ":" + std::to_string(height));
+  const ClipSize size = FindClipSize(request.parts.Timeline(), args->time, args->secondTime, args->track);
+  request.Reply("clipsize:" + std::to_string(size.width) + ":" + std::to_string(size.height));
 }
 
 }  // namespace KEM

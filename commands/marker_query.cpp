@@ -4,8 +4,7 @@
 
 #include "commands/handlers.h"
 #include "platform/numbers.h"
-#include "timeline/segments.h"
-#include "timeline/visitors.h"
+#include "timeline/queries.h"
 
 namespace KEM {
 namespace {
@@ -26,38 +25,12 @@ void HandleMarkerQuery(const Request& request) {
     trackFilter = ParseDecimal<int32_t>(argument.substr(colon + 1)).value_or(-1);
   }
 
-  const CommandParts& parts = request.parts;
-  int32_t angle = 0, width = 0, height = 0;
-  std::optional<MarkerHit> hit;
-  if (!name.empty()) {
-    ScopedSuite<MarkerSuite> markers;
-    AcquireMarkerSuite(parts.BasicSuite(), markers);
-    if (markers) hit = FindMarkerByName(parts.Timelines(), parts.RunningFlag(), *markers, name);
+  if (clipSize) {
+    const ClipSize size = ClipSizeAtMarker(request.parts.Timeline(), name, trackFilter);
+    request.Reply("clipsize:" + std::to_string(size.width) + ":" + std::to_string(size.height));
+  } else {
+    request.Reply("angle:" + std::to_string(AngleAtMarker(request.parts.Timeline(), name, trackFilter)));
   }
-  if (hit) {
-    parts.Timelines().SelectTimeline(hit->timeline);
-    ScopedSuite<VideoSegmentSuite> suite(parts.BasicSuite(), kVideoSegmentSuiteName, kVideoSegmentSuiteVersion);
-    if (suite) {
-      ScopedSegments segments = OpenSegments(*suite, hit->timeline);
-      if (segments.held()) {
-        ScopedNode root = OpenNodeAt(*suite, segments.get(), hit->time, nullptr);
-        if (root.held()) {
-          if (clipSize) {
-            ClipSizeVisitor visit(*suite, parts.RunningFlag(), trackFilter);
-            visit(root.get(), 0, -1);
-            width = visit.width;
-            height = visit.height;
-          } else {
-            angle = AngleVisitor(*suite, parts.RunningFlag(), trackFilter)(root.get(), 0, -1);
-          }
-        }
-      }
-    }
-  }
-  if (clipSize)
-    request.Reply("clipsize:" + std::to_string(width) + ":" + std::to_string(height));
-  else
-    request.Reply("angle:" + std::to_string(angle));
 }
 
 }  // namespace KEM

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "host/host_suites.h"
+#include "timeline/queries.h"
 #include "timeline/timeline_cache.h"
 
 namespace KEM {
@@ -30,6 +31,8 @@ class CommandParts {
   const HostSuites& Host() const { return mHost; }
   const SPBasicSuite* BasicSuite() const { return mHost.BasicSuite(); }
   TimelineCache& Timelines() const { return mTimelines; }
+  // What the timeline queries work with.
+  TimelineContext Timeline() const { return {BasicSuite(), mTimelines, mRunning}; }
   // Long loops stop as soon as this turns false (the server stops).
   bool IsRunning() const { return mRunning.load(); }
   const std::atomic<bool>& RunningFlag() const { return mRunning; }

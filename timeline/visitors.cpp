@@ -1,4 +1,4 @@
-// The tree visitors of the angle and clip-size queries.
+// The tree visitors of the timeline queries.
 #include "timeline/visitors.h"
 
 #include <cstdint>
@@ -56,6 +56,26 @@ void ClipSizeVisitor::operator()(int32_t node, int32_t depth, int32_t track) {
   WalkChildren(
       mSuite, mRunning, node, [&] { return width == 0; },
       [&](int32_t child, ChildKind, int32_t, int64_t) { (*this)(child, depth + 1, track); });
+}
+
+void TransitionVisitor::operator()(int32_t node, int32_t depth, TransitionWalk& out) const {
+  if (depth > kMaxWalkDepth) return;
+  const NodeInfo info = ReadNodeInfo(mSuite, node);
+  if (info.type == kClipNodeType) {
+    if (const auto text = ReadProperty(mSuite, node, kClipTrackKey))
+      if (mTrack < 0 || AtoiLike(text->c_str()) == mTrack) out.clipFound = true;
+  }
+  if (info.type == kTransitionNodeType && out.name == "-") {
+    if (auto name = ReadProperty(mSuite, node, "TransitionNode::TransitionMatchName")) out.name = std::move(*name);
+    if (const auto text = ReadProperty(mSuite, node, "TransitionNode::TransitionDuration")) {
+      // A duration that is not a decimal in range leaves the duration as it was.
+      if (const auto duration = ParseDecimal64(*text)) out.duration = *duration;
+    }
+    if (out.name.empty()) out.name = "?";
+  }
+  WalkChildren(
+      mSuite, mRunning, node, [] { return true; },
+      [&](int32_t child, ChildKind, int32_t, int64_t) { (*this)(child, depth + 1, out); });
 }
 
 }  // namespace KEM

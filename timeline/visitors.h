@@ -1,8 +1,8 @@
-// The tree visitors of the angle and clip-size queries, shared by their time
-// forms and by the marker form.
+// The tree visitors of the timeline queries (timeline/queries.h).
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "hostsdk/media_suites.h"
 
@@ -36,6 +36,27 @@ class ClipSizeVisitor {
   const VideoSegmentSuite& mSuite;
   const std::atomic<bool>& mRunning;
   int32_t mTrackFilter;
+};
+
+// One transition walk's outputs: whether the track has a clip here, and the
+// first transition met (name "-" while none).
+struct TransitionWalk {
+  bool clipFound = false;
+  std::string name = "-";
+  int64_t duration = 0;
+};
+
+// Every child is visited whatever was found: the walk never stops early.
+class TransitionVisitor {
+ public:
+  TransitionVisitor(const VideoSegmentSuite& suite, const std::atomic<bool>& running, int32_t track)
+      : mSuite(suite), mRunning(running), mTrack(track) {}
+  void operator()(int32_t node, int32_t depth, TransitionWalk& out) const;
+
+ private:
+  const VideoSegmentSuite& mSuite;
+  const std::atomic<bool>& mRunning;
+  int32_t mTrack;
 };
 
 }  // namespace KEM
