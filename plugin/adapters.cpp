@@ -1,5 +1,7 @@
-// Trampolines of the six plug-in-side suites: recover the adapter from the
-// interface pointer, convert the arguments the table says, call the operation.
+// Trampolines of the six plug-in-side suites: check and recover the adapter
+// from the interface pointer, convert the arguments the table says, call the
+// operation. A null interface pointer gets kStatusBadParameter and reaches
+// nothing.
 #include "plugin/adapters.h"
 
 namespace adobesdk {
@@ -19,7 +21,7 @@ using Lumetri = ControlSurfaceLumetriBase;
 
 // Mixer entry 10: the out bool is written only on success, from a local that starts false.
 KEMStatus MixerEntry10(SurfaceInterface self, bool* outValue) noexcept {
-  if (!outValue) return kStatusBadParameter;
+  if (!self || !outValue) return kStatusBadParameter;
   bool value = false;
   const KEMStatus status = From<Mixer>(self)->MixerEntry10(&value);
   if (status == kStatusSuccess) *outValue = value;
@@ -29,57 +31,102 @@ KEMStatus MixerEntry10(SurfaceInterface self, bool* outValue) noexcept {
 }  // namespace
 
 const ControlSurfaceSuite kControlSurfaceSuiteTable = {
-    /* 0 */ [](SurfaceInterface s) noexcept { return From<Surface>(s)->SurfaceEntry0(); },
-    /* 1 */ [](SurfaceInterface s, uint32_t* v) noexcept { return From<Surface>(s)->GetSurfaceValue(v); },
-    /* 2 */ [](SurfaceInterface s, void** o) noexcept { return From<Surface>(s)->GetTransportInterface(o); },
-    /* 3 */ [](SurfaceInterface s, void** o) noexcept { return From<Surface>(s)->GetMixerInterface(o); },
-    /* 4 */ [](SurfaceInterface s, void** o) noexcept { return From<Surface>(s)->GetMarkerInterface(o); },
-    /* 5 */ [](SurfaceInterface s, void** o) noexcept { return From<Surface>(s)->GetCommandInterface(o); },
-    /* 6 */ [](SurfaceInterface s) noexcept { return From<Surface>(s)->SurfaceEntry6(); },
-    /* 7 */ [](SurfaceInterface s, void** o) noexcept { return From<Surface>(s)->GetFurtherInterface(o); },
+    /* 0 */ [](SurfaceInterface s) noexcept { return s ? From<Surface>(s)->SurfaceEntry0() : kStatusBadParameter; },
+    /* 1 */
+    [](SurfaceInterface s, uint32_t* v) noexcept {
+      return s ? From<Surface>(s)->GetSurfaceValue(v) : kStatusBadParameter;
+    },
+    /* 2 */
+    [](SurfaceInterface s, void** o) noexcept {
+      return s ? From<Surface>(s)->GetTransportInterface(o) : kStatusBadParameter;
+    },
+    /* 3 */
+    [](SurfaceInterface s, void** o) noexcept {
+      return s ? From<Surface>(s)->GetMixerInterface(o) : kStatusBadParameter;
+    },
+    /* 4 */
+    [](SurfaceInterface s, void** o) noexcept {
+      return s ? From<Surface>(s)->GetMarkerInterface(o) : kStatusBadParameter;
+    },
+    /* 5 */
+    [](SurfaceInterface s, void** o) noexcept {
+      return s ? From<Surface>(s)->GetCommandInterface(o) : kStatusBadParameter;
+    },
+    /* 6 */ [](SurfaceInterface s) noexcept { return s ? From<Surface>(s)->SurfaceEntry6() : kStatusBadParameter; },
+    /* 7 */
+    [](SurfaceInterface s, void** o) noexcept {
+      return s ? From<Surface>(s)->GetFurtherInterface(o) : kStatusBadParameter;
+    },
 };
 
 const ControlSurfaceTransportSuite kTransportSuiteTable = {
-    /* 0 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetStop(on != 0); },
-    /* 1 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetPlay(on != 0); },
-    /* 2 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetRecord(on != 0); },
-    /* 3 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetRewind(on != 0); },
-    /* 4 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetFastForward(on != 0); },
-    /* 5 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetTransportFlag(on != 0); },
-    /* 6 */ [](SurfaceInterface s, int32_t on) noexcept { return From<Transport>(s)->SetPause(on != 0); },
+    /* 0 */ [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetStop(on != 0) : kStatusBadParameter;
+    },
+    /* 1 */
+    [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetPlay(on != 0) : kStatusBadParameter;
+    },
+    /* 2 */
+    [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetRecord(on != 0) : kStatusBadParameter;
+    },
+    /* 3 */
+    [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetRewind(on != 0) : kStatusBadParameter;
+    },
+    /* 4 */
+    [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetFastForward(on != 0) : kStatusBadParameter;
+    },
+    /* 5 */
+    [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetTransportFlag(on != 0) : kStatusBadParameter;
+    },
+    /* 6 */
+    [](SurfaceInterface s, int32_t on) noexcept {
+      return s ? From<Transport>(s)->SetPause(on != 0) : kStatusBadParameter;
+    },
     /* 7 */
     [](SurfaceInterface s, uint32_t mode, const HostString* tc) noexcept {
-      return From<Transport>(s)->SetTimecode(mode, tc);
+      return s ? From<Transport>(s)->SetTimecode(mode, tc) : kStatusBadParameter;
     },
 };
 
 const ControlSurfaceCommandSuite kCommandSuiteTable = {
-    /* 0 */ [](SurfaceInterface s, void* a) noexcept { return From<Command>(s)->CommandEntry0(a); },
-    /* 1 */ [](SurfaceInterface s) noexcept { return From<Command>(s)->CommandEntry1(); },
-    /* 2 */ [](SurfaceInterface s) noexcept { return From<Command>(s)->CommandEntry2(); },
-    /* 3 */ [](SurfaceInterface s) noexcept { return From<Command>(s)->CommandEntry3(); },
-    /* 4 */ [](SurfaceInterface s) noexcept { return From<Command>(s)->CommandEntry4(); },
+    /* 0 */ [](SurfaceInterface s, void* a) noexcept {
+      return s ? From<Command>(s)->CommandEntry0(a) : kStatusBadParameter;
+    },
+    /* 1 */ [](SurfaceInterface s) noexcept { return s ? From<Command>(s)->CommandEntry1() : kStatusBadParameter; },
+    /* 2 */ [](SurfaceInterface s) noexcept { return s ? From<Command>(s)->CommandEntry2() : kStatusBadParameter; },
+    /* 3 */ [](SurfaceInterface s) noexcept { return s ? From<Command>(s)->CommandEntry3() : kStatusBadParameter; },
+    /* 4 */ [](SurfaceInterface s) noexcept { return s ? From<Command>(s)->CommandEntry4() : kStatusBadParameter; },
 };
 
 const ControlSurfaceMixerSuite kMixerSuiteTable = {
-    /* 0 */ [](SurfaceInterface s) noexcept { return From<Mixer>(s)->MixerEntry0(); },
-    /* 1 */ [](SurfaceInterface s) noexcept { return From<Mixer>(s)->MixerEntry1(); },
-    /* 2 */ [](SurfaceInterface s) noexcept { return From<Mixer>(s)->MixerEntry2(); },
+    /* 0 */ [](SurfaceInterface s) noexcept { return s ? From<Mixer>(s)->MixerEntry0() : kStatusBadParameter; },
+    /* 1 */ [](SurfaceInterface s) noexcept { return s ? From<Mixer>(s)->MixerEntry1() : kStatusBadParameter; },
+    /* 2 */ [](SurfaceInterface s) noexcept { return s ? From<Mixer>(s)->MixerEntry2() : kStatusBadParameter; },
     /* 3 */
     [](SurfaceInterface s, uint32_t a1, uint32_t a2, int32_t a3) noexcept {
-      return From<Mixer>(s)->MixerEntry3(a1, a2, a3 != 0);
+      return s ? From<Mixer>(s)->MixerEntry3(a1, a2, a3 != 0) : kStatusBadParameter;
     },
-    /* 4 */ [](SurfaceInterface s) noexcept { return From<Mixer>(s)->MixerEntry4(); },
-    /* 5 */ [](SurfaceInterface s) noexcept { return From<Mixer>(s)->MixerEntry5(); },
-    /* 6 */ [](SurfaceInterface s) noexcept { return From<Mixer>(s)->MixerEntry6(); },
-    /* 7 */ [](SurfaceInterface s, int32_t a1) noexcept { return From<Mixer>(s)->MixerEntry7(a1 != 0); },
+    /* 4 */ [](SurfaceInterface s) noexcept { return s ? From<Mixer>(s)->MixerEntry4() : kStatusBadParameter; },
+    /* 5 */ [](SurfaceInterface s) noexcept { return s ? From<Mixer>(s)->MixerEntry5() : kStatusBadParameter; },
+    /* 6 */ [](SurfaceInterface s) noexcept { return s ? From<Mixer>(s)->MixerEntry6() : kStatusBadParameter; },
+    /* 7 */
+    [](SurfaceInterface s, int32_t a1) noexcept {
+      return s ? From<Mixer>(s)->MixerEntry7(a1 != 0) : kStatusBadParameter;
+    },
     /* 8 */
     [](SurfaceInterface s, uint32_t a1, uint32_t a2, int32_t a3) noexcept -> KEMStatus {
+      if (!s) return kStatusBadParameter;
       From<Mixer>(s)->MixerEntry8(a1, a2, a3 != 0);
       return kStatusSuccess;
     },
     /* 9 */
     [](SurfaceInterface s) noexcept -> KEMStatus {
+      if (!s) return kStatusBadParameter;
       From<Mixer>(s)->MixerEntry9();
       return kStatusSuccess;
     },
@@ -89,21 +136,23 @@ const ControlSurfaceMixerSuite kMixerSuiteTable = {
 const ControlSurfaceMarkerSuite kMarkerSuiteTable = {
     /* 0 */
     [](SurfaceInterface s, uint32_t index) noexcept -> KEMStatus {
+      if (!s) return kStatusBadParameter;
       From<Marker>(s)->MarkerChanged(index);
       return kStatusSuccess;
     },
     /* 1 */
     [](SurfaceInterface s) noexcept -> KEMStatus {
+      if (!s) return kStatusBadParameter;
       From<Marker>(s)->MarkersRebuilt();
       return kStatusSuccess;
     },
 };
 
 const ControlSurfaceLumetriSuite kLumetriSuiteTable = {
-    /* 0 */ [](SurfaceInterface s) noexcept { return From<Lumetri>(s)->LumetriEntry0(); },
-    /* 1 */ [](SurfaceInterface s) noexcept { return From<Lumetri>(s)->LumetriEntry1(); },
-    /* 2 */ [](SurfaceInterface s) noexcept { return From<Lumetri>(s)->LumetriEntry2(); },
-    /* 3 */ [](SurfaceInterface s) noexcept { return From<Lumetri>(s)->LumetriEntry3(); },
+    /* 0 */ [](SurfaceInterface s) noexcept { return s ? From<Lumetri>(s)->LumetriEntry0() : kStatusBadParameter; },
+    /* 1 */ [](SurfaceInterface s) noexcept { return s ? From<Lumetri>(s)->LumetriEntry1() : kStatusBadParameter; },
+    /* 2 */ [](SurfaceInterface s) noexcept { return s ? From<Lumetri>(s)->LumetriEntry2() : kStatusBadParameter; },
+    /* 3 */ [](SurfaceInterface s) noexcept { return s ? From<Lumetri>(s)->LumetriEntry3() : kStatusBadParameter; },
 };
 
 }  // namespace adobesdk

@@ -99,5 +99,57 @@ TEST(Adapters, SurfaceEntriesSixAndSeven) {
   EXPECT_EQ(transport, nullptr);
 }
 
+// A host that hands a null interface pointer to any entry gets
+// kStatusBadParameter; no entry reaches through it.
+TEST(Adapters, NullInterfaceIsRefusedByEveryEntry) {
+  constexpr SurfaceInterface kNull = nullptr;
+  uint32_t value = 0;
+  void* out = nullptr;
+  bool flag = false;
+  HostString timecode{};
+  const std::pair<const char*, KEMStatus> calls[] = {
+      {"surface 0", kControlSurfaceSuiteTable.Entry0(kNull)},
+      {"surface 1", kControlSurfaceSuiteTable.GetSurfaceValue(kNull, &value)},
+      {"surface 2", kControlSurfaceSuiteTable.GetTransportInterface(kNull, &out)},
+      {"surface 3", kControlSurfaceSuiteTable.GetMixerInterface(kNull, &out)},
+      {"surface 4", kControlSurfaceSuiteTable.GetMarkerInterface(kNull, &out)},
+      {"surface 5", kControlSurfaceSuiteTable.GetCommandInterface(kNull, &out)},
+      {"surface 6", kControlSurfaceSuiteTable.Entry6(kNull)},
+      {"surface 7", kControlSurfaceSuiteTable.GetFurtherInterface(kNull, &out)},
+      {"transport 0", kTransportSuiteTable.SetStop(kNull, 1)},
+      {"transport 1", kTransportSuiteTable.SetPlay(kNull, 1)},
+      {"transport 2", kTransportSuiteTable.SetRecord(kNull, 1)},
+      {"transport 3", kTransportSuiteTable.SetRewind(kNull, 1)},
+      {"transport 4", kTransportSuiteTable.SetFastForward(kNull, 1)},
+      {"transport 5", kTransportSuiteTable.SetTransportFlag(kNull, 1)},
+      {"transport 6", kTransportSuiteTable.SetPause(kNull, 1)},
+      {"transport 7", kTransportSuiteTable.SetTimecode(kNull, 0, &timecode)},
+      {"command 0", kCommandSuiteTable.Entry0(kNull, &value)},
+      {"command 1", kCommandSuiteTable.Entry1(kNull)},
+      {"command 2", kCommandSuiteTable.Entry2(kNull)},
+      {"command 3", kCommandSuiteTable.Entry3(kNull)},
+      {"command 4", kCommandSuiteTable.Entry4(kNull)},
+      {"mixer 0", kMixerSuiteTable.Entry0(kNull)},
+      {"mixer 1", kMixerSuiteTable.Entry1(kNull)},
+      {"mixer 2", kMixerSuiteTable.Entry2(kNull)},
+      {"mixer 3", kMixerSuiteTable.Entry3(kNull, 0, 0, 1)},
+      {"mixer 4", kMixerSuiteTable.Entry4(kNull)},
+      {"mixer 5", kMixerSuiteTable.Entry5(kNull)},
+      {"mixer 6", kMixerSuiteTable.Entry6(kNull)},
+      {"mixer 7", kMixerSuiteTable.Entry7(kNull, 1)},
+      {"mixer 8", kMixerSuiteTable.Entry8(kNull, 0, 0, 1)},
+      {"mixer 9", kMixerSuiteTable.Entry9(kNull)},
+      {"mixer 10", kMixerSuiteTable.Entry10(kNull, &flag)},
+      {"marker 0", kMarkerSuiteTable.MarkerChanged(kNull, 0)},
+      {"marker 1", kMarkerSuiteTable.MarkersRebuilt(kNull)},
+      {"lumetri 0", kLumetriSuiteTable.Entry0(kNull)},
+      {"lumetri 1", kLumetriSuiteTable.Entry1(kNull)},
+      {"lumetri 2", kLumetriSuiteTable.Entry2(kNull)},
+      {"lumetri 3", kLumetriSuiteTable.Entry3(kNull)},
+  };
+  for (const auto& [entry, status] : calls) EXPECT_EQ(status, kStatusBadParameter) << entry;
+  EXPECT_FALSE(flag);
+}
+
 }  // namespace
 }  // namespace adobesdk
