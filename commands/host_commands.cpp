@@ -73,25 +73,18 @@ void HandleExec(const Request& request) {
   const std::string firstPart(argument.substr(0, colon));
   const std::string name(argument.substr(colon + 1));
   // A host string ends at its first NUL: the host would run less than the
-  // confirmation names, so such a request is not run at all.
-  if (firstPart.find('\0') != std::string::npos || name.find('\0') != std::string::npos)
-    return request.Reply("exec.error:parse");
-
-  const StringSuite* strings = host.Strings();
-  ScopedHostString hostName = MakeHostString(strings, name.c_str());
-  if (!hostName.held()) return request.Reply("exec.error:alloc");
-  if (firstPart.empty()) {
-    host.CommandSuite()->ExecuteCommand(host.CommandRef(), nullptr, &hostName.get());
-  } else {
-    ScopedHostString hostFirst = MakeHostString(strings, firstPart.c_str());
-    if (!hostFirst.held()) {
-      hostName.Reset();  // given back before the reply goes out
+  // confirmation names, so such a request is not run at all. Both strings are
+  // given back before any reply goes out.
+  switch (host.ExecuteCommand(firstPart, name)) {
+    case HostSuites::Execution::kRan:
+      return request.Reply("exec.ok:" + firstPart + ":" + name);
+    case HostSuites::Execution::kNoCommands:
+      return request.Reply("exec.error:nosuite");
+    case HostSuites::Execution::kNulInName:
+      return request.Reply("exec.error:parse");
+    case HostSuites::Execution::kNoString:
       return request.Reply("exec.error:alloc");
-    }
-    host.CommandSuite()->ExecuteCommand(host.CommandRef(), &hostFirst.get(), &hostName.get());
   }
-  hostName.Reset();
-  request.Reply("exec.ok:" + firstPart + ":" + name);
 }
 
 }  // namespace KEM

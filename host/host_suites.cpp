@@ -71,11 +71,20 @@ void HostSuites::Release() {
   mHostHandle = nullptr;
 }
 
-void HostSuites::RunCommand(const std::string& name) const {
-  if (!CanUseCommands()) return;
-  if (name.find('\0') != std::string::npos) return;
+HostSuites::Execution HostSuites::ExecuteCommand(const std::string& first, const std::string& name) const {
+  if (!CanUseCommands()) return Execution::kNoCommands;
+  if (first.find('\0') != std::string::npos || name.find('\0') != std::string::npos) return Execution::kNulInName;
   ScopedHostString hostName = MakeHostString(mStringSuite, name.c_str());
-  if (hostName.held()) mCommandSuite->ExecuteCommand(mCommandRef, nullptr, &hostName.get());
+  if (!hostName.held()) return Execution::kNoString;
+  if (first.empty()) {
+    mCommandSuite->ExecuteCommand(mCommandRef, nullptr, &hostName.get());
+    return Execution::kRan;
+  }
+  ScopedHostString hostFirst = MakeHostString(mStringSuite, first.c_str());
+  if (!hostFirst.held()) return Execution::kNoString;
+  mCommandSuite->ExecuteCommand(mCommandRef, &hostFirst.get(), &hostName.get());
+  hostFirst.Reset();  // the first part goes back before the name
+  return Execution::kRan;
 }
 
 std::optional<int32_t> HostSuites::MarkerCount() const {

@@ -44,9 +44,13 @@ class HostSuites {
   bool CanUseCommands() const { return mCommandSuite && mCommandRef && mStringSuite; }
   const HostCommandSuite* CommandSuite() const { return mCommandSuite; }
   HostObjectRef CommandRef() const { return mCommandRef; }
-  // Runs a command by name with no first part; nothing reported. A name that
-  // holds a NUL is not run (the host would read only part of it).
-  void RunCommand(const std::string& name) const;
+  // Runs a command: first part (empty for none) and name, made into host
+  // strings that are given back, first part before name, before this returns.
+  // A part that holds a NUL is not run (the host would read only part of it).
+  enum class Execution { kRan, kNoCommands, kNulInName, kNoString };
+  Execution ExecuteCommand(const std::string& first, const std::string& name) const;
+  // The same with no first part; nothing reported.
+  void RunCommand(const std::string& name) const { ExecuteCommand(std::string(), name); }
 
   // Marker host entry 0; nothing when there is no marker sub-host or the call fails.
   std::optional<int32_t> MarkerCount() const;
