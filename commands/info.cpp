@@ -1,12 +1,13 @@
 // The commands that need no host: version, capabilities, and subscribing to pushes.
 #include "commands/handlers.h"
+#include "platform/platform_name.h"
 #include "platform/version.h"
 
 namespace KEM {
 namespace {
 #define KEM_VENDOR_SITE "https://kem-engine.dev"
 constexpr std::string_view kInfoReply =
-    "info:{\"engine\":\"KEM Engine\",\"version\":\"" KEM_ENGINE_VERSION "\",\"api\":1,\"platform\":\"mac\","
+    "info:{\"engine\":\"KEM Engine\",\"version\":\"" KEM_ENGINE_VERSION "\",\"api\":1,\"platform\":\"" KEM_PLATFORM_NAME "\","
     "\"commands\":[\"get.version\",\"get.info\",\"get.sequence\",\"get.angle\",\"get.angle.marker\","
     "\"get.clipsize\",\"get.clipsize.marker\",\"get.transitions\",\"get.commands\",\"exec\",\"multicam.angle\","
     "\"vitals.subscribe\",\"dump.angle\",\"debug.tlscan\"],"

@@ -2,12 +2,12 @@
 
 namespace KEM {
 
-void EventHub::Subscribe(int key, std::shared_ptr<Subscriber> subscriber) {
+void EventHub::Subscribe(uint64_t key, std::shared_ptr<Subscriber> subscriber) {
   std::lock_guard<std::mutex> lock(mSubscribersMutex);
   if (mSubscribers.emplace(key, std::move(subscriber)).second) mSubscriberCount.fetch_add(1);
 }
 
-void EventHub::Unsubscribe(int key) {
+void EventHub::Unsubscribe(uint64_t key) {
   std::lock_guard<std::mutex> lock(mSubscribersMutex);
   if (mSubscribers.erase(key) > 0) mSubscriberCount.fetch_sub(1);
 }

@@ -28,8 +28,8 @@ class Subscriber {
 class EventHub {
  public:
   // Adds the subscriber under key once; a second subscription changes nothing.
-  void Subscribe(int key, std::shared_ptr<Subscriber> subscriber);
-  void Unsubscribe(int key);
+  void Subscribe(uint64_t key, std::shared_ptr<Subscriber> subscriber);
+  void Unsubscribe(uint64_t key);
   int32_t SubscriberCount() const { return mSubscriberCount.load(); }
   // A copy of the subscribers, in ascending key order.
   std::vector<std::shared_ptr<Subscriber>> Subscribers() const;
@@ -45,7 +45,7 @@ class EventHub {
 
  private:
   mutable std::mutex mSubscribersMutex;
-  std::map<int, std::shared_ptr<Subscriber>> mSubscribers;
+  std::map<uint64_t, std::shared_ptr<Subscriber>> mSubscribers;
   std::atomic<int32_t> mSubscriberCount{0};
   std::mutex mEventMutex;
   std::vector<std::string> mEventQueue;

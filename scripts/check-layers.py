@@ -4,8 +4,11 @@
 Each folder of the plug-in is one layer and includes only the folders below it
 (docs/architecture.md draws them). Three things are checked: every include
 against ALLOWED; each folder's static library in CMakeLists.txt (kem_layer)
-links exactly the folders ALLOWED names; and no source file of the product
-is longer than MAX_LINES, so no file grows back into several jobs. KNOWN lists the places that still break a
+links exactly the folders ALLOWED names; no source file of the product
+is longer than MAX_LINES, so no file grows back into several jobs; and no
+folder but platform/ (and devhost/, tests/, bench/, which are not the plug-in)
+includes a system header for sockets, files, processes or loading, so every
+operating-system call stays behind platform/. KNOWN lists the places that still break a
 rule today, each with what removes it; an exception that no longer occurs must
 be deleted here, so the list only ever shrinks.
 """
@@ -34,6 +37,14 @@ ALLOWED = {
 # Nothing today; an entry added here must say what will remove it.
 KNOWN = {}
 
+# System headers that only platform/ may include in the plug-in's folders.
+SYSTEM_HEADER = re.compile(
+    r"^\s*#\s*include\s+<((?:sys|netinet|arpa|net|mach|mach-o|CoreGraphics|CommonCrypto|CoreFoundation)/[^>]+"
+    r"|(?:unistd|poll|fcntl|dlfcn|dirent|signal|spawn|netdb|pthread|termios|windows|winsock2|ws2tcpip|winsock"
+    r"|mswsock|bcrypt|io|process|direct|ifaddrs)\.h|csignal)>",
+    re.M | re.I,
+)
+MAY_CALL_SYSTEM = {"platform", "devhost"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/', re.M)
 LAYER = re.compile(r"kem_layer\((\w+)\s+SOURCES[^)]*?(?:DEPENDS([^)]*))?\)", re.S)
 MAX_LINES = 450
@@ -68,6 +79,19 @@ def length_problems():
     return problems
 
 
+def system_header_problems():
+    problems = []
+    for folder in ALLOWED:
+        if folder in MAY_CALL_SYSTEM:
+            continue
+        for path in sorted((ROOT / folder).glob("*")):
+            if path.suffix not in (".h", ".cpp", ".mm"):
+                continue
+            for header in SYSTEM_HEADER.findall(path.read_text(encoding="utf-8")):
+                problems.append(f"{folder}/{path.name} includes <{header}>: operating-system calls belong in platform/")
+    return problems
+
+
 def main():
     problems = []
     seen = set()
@@ -83,7 +107,7 @@ def main():
                     seen.add((name, included))
                     continue
                 problems.append(f"{name} includes {included}/, which {folder}/ may not use")
-    problems += link_problems() + length_problems()
+    problems += link_problems() + length_problems() + system_header_problems()
     for stale in sorted(set(KNOWN) - seen):
         problems.append(f"{stale[0]} no longer includes {stale[1]}/: delete its line from KNOWN")
     for p in problems:

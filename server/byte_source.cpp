@@ -1,36 +1,42 @@
 #include "server/byte_source.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
 
 #include "platform/clock.h"
 
 namespace KEM {
 
+namespace {
+// How long a read without limit waits between looks at the running flag,
+// where a shutdown does not wake it.
+constexpr int kStopCheckMs = 200;
+}  // namespace
+
 long SocketSource::Receive(uint8_t* buffer, size_t size, int timeoutMs) {
-  if (timeoutMs >= 0) {
+  using platform::SocketError;
+  using platform::WaitResult;
+  if (timeoutMs >= 0 || !platform::kShutdownWakesReceive) {
     // Usually the bytes are already there: take them without waiting first.
-    ssize_t n;
+    long n;
     do {
-      n = ::recv(mFd, buffer, size, MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n > 0) return static_cast<long>(n);
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return 0;
-    pollfd p{mFd, POLLIN, 0};
-    int r;
-    do {
-      r = ::poll(&p, 1, timeoutMs);
-    } while (r < 0 && errno == EINTR);
-    if (r == 0) return kTimedOut;
-    if (r < 0) return 0;
+      n = platform::Receive(mSocket, buffer, size, true);
+    } while (n < 0 && platform::LastSocketError() == SocketError::kInterrupted);
+    if (n >= 0) return n;
+    if (platform::LastSocketError() != SocketError::kWouldBlock) return 0;
+    for (;;) {
+      const int slice = timeoutMs >= 0 ? timeoutMs : kStopCheckMs;
+      const WaitResult r = platform::WaitReadable(mSocket, slice);
+      if (r == WaitResult::kFailed) return 0;
+      if (r == WaitResult::kReadable) break;
+      if (timeoutMs >= 0) return kTimedOut;
+      if (!mRunning.load()) return 0;
+    }
   }
   for (;;) {
-    const ssize_t n = ::recv(mFd, buffer, size, 0);
-    if (n > 0) return static_cast<long>(n);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = platform::Receive(mSocket, buffer, size, false);
+    if (n > 0) return n;
+    if (n < 0 && platform::LastSocketError() == SocketError::kInterrupted) continue;
     return 0;
   }
 }

@@ -1,9 +1,12 @@
 // The byte source under the handshake reader and the frame reader: a socket in
 // the server, a memory buffer in tests and fuzz targets.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "platform/socket.h"
 
 namespace KEM {
 
@@ -16,13 +19,16 @@ class ByteSource {
   virtual long Receive(uint8_t* buffer, size_t size, int timeoutMs) = 0;
 };
 
+// A socket of the server. A read without limit also ends once running turns
+// false where the system does not wake a blocked receive on shutdown.
 class SocketSource final : public ByteSource {
  public:
-  explicit SocketSource(int fd) : mFd(fd) {}
+  SocketSource(platform::SocketHandle socket, const std::atomic<bool>& running) : mSocket(socket), mRunning(running) {}
   long Receive(uint8_t* buffer, size_t size, int timeoutMs) override;
 
  private:
-  int mFd;
+  platform::SocketHandle mSocket;
+  const std::atomic<bool>& mRunning;
 };
 
 // Hands out its bytes in pieces of at most chunk bytes (to exercise the

@@ -8,8 +8,8 @@
 namespace KEM {
 
 void Server::HandleClient(const std::shared_ptr<Connection>& connection) {
-  const int fd = connection->fd();
-  SocketSource source(fd);
+  const platform::SocketHandle socket = connection->socket();
+  SocketSource source(socket, mRunning);
   BufferedReader reader(source);
 
   bool accepted = false;
@@ -30,7 +30,7 @@ void Server::HandleClient(const std::shared_ptr<Connection>& connection) {
   if (accepted) {
     {
       std::lock_guard<std::mutex> lock(mClientsMutex);
-      mClients.insert(fd);
+      mClients.insert(socket);
     }
     const ControlWriter writeControl = [&connection](std::string_view frame) { connection->WriteFrame(frame); };
     while (mRunning) {
@@ -42,8 +42,8 @@ void Server::HandleClient(const std::shared_ptr<Connection>& connection) {
 
   {
     std::lock_guard<std::mutex> lock(mClientsMutex);
-    mClients.erase(fd);
-    mConnections.erase(fd);
+    mClients.erase(socket);
+    mConnections.erase(socket);
   }
   mHandler.OnConnectionEnd(*connection);  // before the socket number can be reused
   connection->Close();

@@ -1,11 +1,5 @@
 #include "server/connection.h"
 
-#include <cerrno>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include "platform/socket_flags.h"
-
 namespace KEM {
 
 Connection::~Connection() { Close(); }
@@ -15,28 +9,28 @@ bool Connection::WriteFrame(std::string_view frame) {
   if (mClosed) return false;
   size_t sent = 0;
   while (sent < frame.size()) {
-    const ssize_t n = ::send(mFd, frame.data() + sent, frame.size() - sent, platform::kSendFlags);
+    const long n = platform::Send(mSocket, frame.data() + sent, frame.size() - sent);
     if (n > 0) {
       sent += static_cast<size_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && platform::LastSocketError() == platform::SocketError::kInterrupted) continue;
     // Error or send timeout: a half-written frame must never be followed by
     // another, so the connection ends here.
     mClosed = true;
-    ::shutdown(mFd, SHUT_RDWR);
+    platform::ShutdownSocket(mSocket);
     return false;
   }
   return true;
 }
 
-void Connection::Shutdown() { ::shutdown(mFd, SHUT_RDWR); }
+void Connection::Shutdown() { platform::ShutdownSocket(mSocket); }
 
 void Connection::Close() {
   std::lock_guard<std::mutex> lock(mWriteMutex);
   mClosed = true;
-  if (mFdOpen) ::close(mFd);
-  mFdOpen = false;
+  if (mSocketOpen) platform::CloseSocket(mSocket);
+  mSocketOpen = false;
 }
 
 }  // namespace KEM

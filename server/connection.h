@@ -8,16 +8,18 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/socket.h"
+
 namespace KEM {
 
 class Connection {
  public:
-  explicit Connection(int fd) : mFd(fd) {}
+  explicit Connection(platform::SocketHandle socket) : mSocket(socket) {}
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  int fd() const { return mFd; }
+  platform::SocketHandle socket() const { return mSocket; }
 
   // [any thread] Writes one complete frame, looping on partial sends. A send
   // that fails or times out shuts the connection down and returns false.
@@ -31,10 +33,10 @@ class Connection {
   void Close();
 
  private:
-  const int mFd;
+  const platform::SocketHandle mSocket;
   std::mutex mWriteMutex;
   bool mClosed = false;  // no more writes; guarded by mWriteMutex
-  bool mFdOpen = true;   // guarded by mWriteMutex
+  bool mSocketOpen = true;  // guarded by mWriteMutex
 };
 
 }  // namespace KEM

@@ -1,15 +1,10 @@
 #include "server/handshake.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <sstream>
 
-#include "platform/sha1.h"
 #include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/sha1.h"
 
 namespace KEM {
 namespace {
@@ -105,37 +100,19 @@ std::string BuildAcceptReply(std::string_view key) {
 }
 
 std::unique_ptr<std::istream> OpenAllowlistFile(const std::string& path) {
-  // Never blocks: a FIFO opens at once without a writer, and anything that is
-  // not a regular file (FIFO, device, folder) is not read at all.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
-  std::string text(kAllowlistMaxBytes, '\0');
-  size_t length = 0;
-  while (length < text.size()) {
-    const ssize_t n = ::read(fd, text.data() + length, text.size() - length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    length += static_cast<size_t>(n);
-  }
-  // One byte more tells whether the file goes on past the bound; if it does,
-  // the line cut by the bound is dropped rather than read as a shorter entry.
-  char more = 0;
-  const bool truncated = length == text.size() && ::read(fd, &more, 1) == 1;
-  ::close(fd);
-  text.resize(length);
-  if (truncated) text.resize(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
-  return std::make_unique<std::istringstream>(std::move(text));
+  bool more = false;
+  std::optional<std::string> text = platform::ReadRegularFile(path, kAllowlistMaxBytes, &more);
+  if (!text) return nullptr;
+  // When the file goes on past the bound, the line cut by the bound is
+  // dropped rather than read as a shorter entry.
+  if (more) text->resize(text->rfind('\n') == std::string::npos ? 0 : text->rfind('\n') + 1);
+  return std::make_unique<std::istringstream>(std::move(*text));
 }
 
 std::unique_ptr<std::istream> OpenUserAllowlist() {
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) return nullptr;
-  return OpenAllowlistFile(std::string(home) + std::string(kAllowlistRelativePath));
+  const std::string path = platform::UserAllowlistPath();
+  if (path.empty()) return nullptr;
+  return OpenAllowlistFile(path);
 }
 
 bool IsOriginAllowed(std::string_view origin, const AllowlistOpener& openAllowlist) {

@@ -19,8 +19,6 @@ inline constexpr std::string_view BuiltinOrigins[] = {
     "localhost", "127.0.0.1", "[::1]", "kem-engine.dev", "*.kem-engine.dev", "kemengine.app", "*.kemengine.app",
 };
 
-inline constexpr std::string_view kAllowlistRelativePath = "/Library/Application Support/KEM Engine/origins.txt";
-
 // Exactly 64 bytes.
 inline constexpr std::string_view kForbiddenReply =
     "HTTP/1.1 403 Forbidden\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
@@ -40,7 +38,8 @@ using AllowlistOpener = std::function<std::unique_ptr<std::istream>()>;
 // The allowlist at path, read at once without blocking: null unless it is a
 // regular file that opens; at most kAllowlistMaxBytes of it.
 std::unique_ptr<std::istream> OpenAllowlistFile(const std::string& path);
-// The allowlist under $HOME; null when HOME is unset or empty, or the file cannot be read.
+// The user's allowlist (platform/file.h says where); null when its folder's
+// variable (HOME, or APPDATA on Windows) is unset or empty, or the file cannot be read.
 std::unique_ptr<std::istream> OpenUserAllowlist();
 // Decision for a non-empty Origin value. The file is read afresh on every call
 // that reaches it.

@@ -1,16 +1,6 @@
 // The loopback listener: Start, the accept loop with its connection cap, and
 // Stop, which returns only once every client thread has ended.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "platform/socket_flags.h"
+#include "platform/socket.h"
 #include "server/server.h"
 
 namespace KEM {
@@ -20,20 +10,14 @@ constexpr int kAcceptWaitMs = 1000;
 }  // namespace
 
 bool Server::Start() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return false;
-  int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(mOptions.port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
+  if (!platform::StartSockets()) return false;
+  mSocketsStarted = true;
+  const platform::SocketHandle listener = platform::ListenLoopback(mOptions.port, kBacklog);
+  if (listener == platform::kInvalidSocket) {
+    Stop();
     return false;
   }
-  ::listen(fd, kBacklog);
-  mListenSocket = fd;
+  mListenSocket = listener;
   mRunning = true;
   // A thread that cannot be started leaves no server, and never ends the
   // host through an escaping exception.
@@ -48,34 +32,29 @@ bool Server::Start() {
 
 void Server::AcceptLoop() {
   if (!mRunning) return;
-  const int listenSocket = mListenSocket;
+  const platform::SocketHandle listener = mListenSocket;
   while (mRunning) {
     ReapFinishedClientThreads();
-    pollfd p{listenSocket, POLLIN, 0};
-    if (::poll(&p, 1, kAcceptWaitMs) <= 0) continue;
-    const int fd = ::accept(listenSocket, nullptr, nullptr);
-    if (fd < 0) continue;
+    if (platform::WaitReadable(listener, kAcceptWaitMs) != platform::WaitResult::kReadable) continue;
+    const platform::SocketHandle socket = platform::Accept(listener);
+    if (socket == platform::kInvalidSocket) continue;
     if (mConnectionCount.fetch_add(1) >= mOptions.maxConnections) {
       mConnectionCount.fetch_sub(1);
-      ::close(fd);
+      platform::CloseSocket(socket);
       continue;
     }
-    timeval timeout{mOptions.sendTimeoutSeconds, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    // Every frame is written whole in one go, so there is nothing for Nagle's
-    // algorithm to gather: without this, the second of two quick frames (a
-    // multi-line reply, an event right after a reply) waits for the peer's
-    // delayed acknowledgement.
-    int noDelay = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    platform::PrepareClientSocket(fd);
-    auto connection = std::make_shared<Connection>(fd);
+    // A send timeout, so a client that stops reading cannot hold a sender;
+    // no Nagle delay: every frame is written whole in one go, so there is
+    // nothing to gather, and without it the second of two quick frames waits
+    // for the peer's delayed acknowledgement.
+    platform::PrepareClientSocket(socket, mOptions.sendTimeoutSeconds);
+    auto connection = std::make_shared<Connection>(socket);
     std::lock_guard<std::mutex> lock(mClientsMutex);
     if (mRunning) {
       try {
         const uint64_t id = mNextClientThreadId++;
         mClientThreads.emplace(id, std::thread(&Server::ClientThreadMain, this, id, connection));
-        mConnections[fd] = connection;
+        mConnections[socket] = connection;
         continue;
       } catch (const std::exception&) {
         // No thread to be had: the connection is closed as over the cap.
@@ -117,11 +96,11 @@ void Server::Stop() {
     std::lock_guard<std::mutex> lock(mClientsMutex);
     for (auto& entry : mConnections) entry.second->Shutdown();
   }
-  if (mListenSocket >= 0) ::shutdown(mListenSocket, SHUT_RDWR);
+  if (mListenSocket != platform::kInvalidSocket) platform::ShutdownSocket(mListenSocket);
   if (mAcceptThread.joinable()) mAcceptThread.join();
-  if (mListenSocket >= 0) {
-    ::close(mListenSocket);  // closed only after the accept thread stopped using it
-    mListenSocket = -1;
+  if (mListenSocket != platform::kInvalidSocket) {
+    platform::CloseSocket(mListenSocket);  // closed only after the accept thread stopped using it
+    mListenSocket = platform::kInvalidSocket;
   }
   std::map<uint64_t, std::thread> threads;
   {
@@ -131,6 +110,9 @@ void Server::Stop() {
     mFinishedClientThreads.clear();
   }
   for (auto& entry : threads) entry.second.join();
+  // Every socket is closed by now: Winsock can be given back.
+  if (mSocketsStarted) platform::StopSockets();
+  mSocketsStarted = false;
 }
 
 }  // namespace KEM

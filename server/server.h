@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/socket.h"
 #include "server/connection.h"
 #include "server/handshake.h"
 
@@ -65,14 +66,15 @@ class Server {
   MessageHandler& mHandler;
   std::thread mAcceptThread;
   std::atomic<bool> mRunning{false};
-  int mListenSocket = -1;
+  platform::SocketHandle mListenSocket = platform::kInvalidSocket;
+  bool mSocketsStarted = false;  // Winsock taken in Start, given back in Stop
   // Guarded by mClientsMutex: the upgraded connections' socket numbers, every
   // accepted connection by socket (also those still in the handshake), so that
   // stopping can shut each down, and the client threads, joined when they end.
   std::mutex mClientsMutex;
-  std::set<int> mClients;
+  std::set<platform::SocketHandle> mClients;
   std::atomic<int32_t> mConnectionCount{0};
-  std::map<int, std::shared_ptr<Connection>> mConnections;
+  std::map<platform::SocketHandle, std::shared_ptr<Connection>> mConnections;
   std::map<uint64_t, std::thread> mClientThreads;
   std::vector<uint64_t> mFinishedClientThreads;
   uint64_t mNextClientThreadId = 0;

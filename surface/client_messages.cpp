@@ -26,7 +26,7 @@ class ConnectionSink : public ReplySink {
       : mEvents(events), mConnection(connection) {}
   void Reply(std::string_view message) override { SendText(*mConnection, message); }
   void Subscribe() override {
-    mEvents.Subscribe(mConnection->fd(), std::make_shared<ConnectionSubscriber>(mConnection));
+    mEvents.Subscribe(static_cast<uint64_t>(mConnection->socket()), std::make_shared<ConnectionSubscriber>(mConnection));
   }
 
  private:
@@ -43,7 +43,7 @@ void KEMEngineControlSurface::ClientMessages::OnMessage(const std::shared_ptr<Co
 }
 
 void KEMEngineControlSurface::ClientMessages::OnConnectionEnd(const Connection& connection) {
-  mSurface.mEvents.Unsubscribe(connection.fd());
+  mSurface.mEvents.Unsubscribe(static_cast<uint64_t>(connection.socket()));
 }
 
 }  // namespace KEM
