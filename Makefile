@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := handshake frame origin dispatcher
 SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
 
-.PHONY: all build deps web-deps test run clean asan tsan fuzz stress bench
+.PHONY: all build deps web-deps test run clean asan tsan fuzz stress bench windows windows-deps test-windows
 
 all: build
 
@@ -26,8 +26,9 @@ build: deps
 
 # Every test in the normal build, then the unit, integration, stress and
 # corpus-replay tests again under AddressSanitizer + UndefinedBehaviorSanitizer
-# and under ThreadSanitizer. Two tests at a time: the in-process server tests
-# each have a port of their own; those on 127.0.0.1:7890 take turns (a lock).
+# and under ThreadSanitizer, then the Windows build's tests under Wine. Two
+# tests at a time: the in-process server tests each have a port of their own;
+# those on 127.0.0.1:7890 take turns (a lock).
 test: build web-deps asan
 	@scripts/install-deps.sh chromium
 	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
@@ -35,6 +36,23 @@ test: build web-deps asan
 	@ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j2
 	@$(MAKE) --no-print-directory tsan
+	@$(MAKE) --no-print-directory test-windows
+
+# The Windows build, cross-built with mingw-w64: build-windows/KEMEngine.prm,
+# kem-devhost.exe and the test programs.
+windows-deps: deps
+	@scripts/install-deps.sh --no-recommends g++-mingw-w64-x86-64-posix wine wine64
+
+windows: windows-deps
+	@cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF >/dev/null
+	@ninja -C build-windows >&2
+
+# The Windows build's tests under Wine, then the Node client tests against
+# its development host.
+test-windows: windows web-deps
+	@cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
+	@scripts/test-windows.sh
 
 asan: deps
 	@cmake -S . -B build-asan -G Ninja $(SANITIZE_FLAGS) -DKEM_SANITIZE=address,undefined >/dev/null
@@ -76,4 +94,4 @@ bench: deps
 	  build-release/bench/kem_beast_echo examples/demo-project.json docs/performance.md
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-release
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-release build-windows

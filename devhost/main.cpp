@@ -1,10 +1,17 @@
 // kem-devhost: runs the KEM Engine plug-in without the editing host. Loads the
 // module, serves the fake host suites over a project file, reads control lines
 // on standard input, serves the demo panel over HTTP, and exits through the
-// orderly path on `quit`, SIGINT or SIGTERM. Standard output carries only the
-// machine-readable trace; everything for people goes to standard error.
+// orderly path on `quit`, SIGINT or SIGTERM (Ctrl+C, Ctrl+Break or closing the
+// console on Windows). Standard output carries only the machine-readable
+// trace; everything for people goes to standard error.
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
@@ -15,11 +22,10 @@
 #include <string>
 #include <thread>
 
-#include <httplib.h>
-
 #include "devhost/control_lines.h"
 #include "devhost/fake_host.h"
 #include "devhost/loopback.h"
+#include "devhost/panel_server.h"
 #include "devhost/plugin_session.h"
 
 namespace {
@@ -44,7 +50,7 @@ struct Options {
 Options ParseOptions(int argc, char** argv) {
   Options o;
   std::string self = argv[0];
-  const size_t slash = self.rfind('/');
+  const size_t slash = self.find_last_of("/\\");
   o.plugin = (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/" KEM_MODULE_FILE;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -84,9 +90,58 @@ void RequestQuit() {
   gQuitCondition.notify_all();
 }
 
+#if defined(_WIN32)
+// Ctrl+C, Ctrl+Break and closing the console take the orderly path. The
+// handler runs on a thread of its own; for a closing console, Windows ends the
+// process once it returns, so it waits for the orderly exit (which ends the
+// process itself).
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      RequestQuit();
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      RequestQuit();
+      ::Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void TakeQuitSignals() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+// Lines end in LF as on every platform, not in the console's CRLF.
+void UseLfLineEnds() {
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+#else
+// SIGINT and SIGTERM are taken by one thread, so every other thread runs undisturbed.
+void TakeQuitSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  std::thread([signals] {
+    int sig = 0;
+    sigwait(&signals, &sig);
+    RequestQuit();
+  }).detach();
+}
+
+void UseLfLineEnds() {}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseLfLineEnds();
   const Options options = ParseOptions(argc, argv);
   Project project;
   try {
@@ -96,16 +151,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // SIGINT and SIGTERM are taken by one thread, so every other thread runs undisturbed.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  // Before any other thread starts, so that they all inherit the signal mask.
+  TakeQuitSignals();
 
   FakeHost host(std::move(project));
   host.OnExec([](const std::string& first, const std::string& name) { Trace("exec\t" + first + "\t" + name); });
+  // Where the system cannot name a listener's owner, a port that already
+  // accepts before the plug-in starts belongs to another program.
+  const bool heldBefore = LoopbackPortAccepts(kPluginPort);
   PluginSession session(host, options.plugin);
   if (!session.Start()) {
     std::cerr << "kem-devhost: " << session.Error() << "\n";
@@ -117,6 +170,8 @@ int main(int argc, char** argv) {
   PortHolder holder;
   for (int i = 0; i < 50; ++i) {
     holder = LoopbackPortHolder(kPluginPort);
+    if (!holder.ownerKnown && heldBefore && holder.kind == PortHolder::Kind::kThisProcess)
+      holder.kind = PortHolder::Kind::kOtherProcess;
     if (holder.kind == PortHolder::Kind::kThisProcess || holder.kind == PortHolder::Kind::kOtherProcess) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -128,16 +183,9 @@ int main(int argc, char** argv) {
     std::cerr << "; the plug-in cannot listen until it is closed\n";
   }
 
-  httplib::Server panel;
-  std::thread panelThread;
-  if (options.panel) {
-    panel.set_mount_point("/", KEM_SOURCE_DIR "/web/panel");
-    panel.set_mount_point("/lib", KEM_SOURCE_DIR "/web");
-    panelThread = std::thread([&] {
-      if (!panel.listen("127.0.0.1", options.panelPort))
-        std::cerr << "kem-devhost: the panel could not listen on 127.0.0.1:" << options.panelPort << "\n";
-    });
-  }
+  PanelServer panel({{"/", KEM_SOURCE_DIR "/web/panel"}, {"/lib", KEM_SOURCE_DIR "/web"}});
+  if (options.panel && !panel.Start(static_cast<uint16_t>(options.panelPort)))
+    std::cerr << "kem-devhost: the panel could not listen on 127.0.0.1:" << options.panelPort << "\n";
 
   std::cerr << "KEM Engine development host\n"
             << "  WebSocket:  ws://127.0.0.1:7890/" << (listening ? "" : "  (not listening)") << "\n";
@@ -145,13 +193,6 @@ int main(int argc, char** argv) {
   std::cerr << "  Project:    " << options.project << "\n"
             << "Control lines (type them here):\n"
             << kControlLinesHelp;
-
-  std::thread signalThread([signals] {
-    int sig = 0;
-    sigwait(&signals, &sig);
-    RequestQuit();
-  });
-  signalThread.detach();
 
   // Control lines are carried out on this reader thread; the end of input ends nothing.
   std::mutex sessionMutex;
@@ -175,10 +216,7 @@ int main(int argc, char** argv) {
     std::unique_lock<std::mutex> lock(gQuitMutex);
     gQuitCondition.wait(lock, [] { return gQuit; });
   }
-  if (options.panel) {
-    panel.stop();
-    if (panelThread.joinable()) panelThread.join();
-  }
+  panel.Stop();
   {
     std::lock_guard<std::mutex> lock(sessionMutex);
     session.Stop();

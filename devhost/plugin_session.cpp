@@ -1,6 +1,6 @@
 #include "devhost/plugin_session.h"
 
-#include <dlfcn.h>
+#include "devhost/module_loader.h"
 
 namespace KEM::devhost {
 
@@ -12,12 +12,13 @@ PluginSession::~PluginSession() { Stop(); }
 
 bool PluginSession::Start() {
   if (!mEntryPoint) {
-    mModule = ::dlopen(mModulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string error;
+    mModule = LoadModule(mModulePath, &error);
     if (!mModule) {
-      mError = std::string("cannot load plug-in: ") + ::dlerror();
+      mError = "cannot load plug-in: " + error;
       return false;
     }
-    mEntryPoint = reinterpret_cast<EntryPointFunction>(::dlsym(mModule, "EntryPoint"));
+    mEntryPoint = reinterpret_cast<EntryPointFunction>(FindSymbol(mModule, "EntryPoint"));
     if (!mEntryPoint) {
       mError = "the plug-in exports no EntryPoint";
       Stop();
@@ -57,7 +58,7 @@ void PluginSession::Stop() {
   mStarted = false;
   mPluginSuite = nullptr;
   if (mModule) {
-    ::dlclose(mModule);
+    UnloadModule(mModule);
     mModule = nullptr;
     mEntryPoint = nullptr;
   }

@@ -162,8 +162,15 @@ void SetInstanceServerOptions(const ServerOptions& options) { gInstanceServerOpt
 
 }  // namespace KEM
 
-extern "C" __attribute__((visibility("default"))) KEMStatus EntryPoint(const SPBasicSuite* basic, void*, void*,
-                                                                         uint32_t, PluginEntryTable* outTable) {
+// The module's one exported symbol, undecorated in every build.
+#if defined(_WIN32)
+#define KEM_EXPORT __declspec(dllexport)
+#else
+#define KEM_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" KEM_EXPORT KEMStatus EntryPoint(const SPBasicSuite* basic, void*, void*, uint32_t,
+                                           PluginEntryTable* outTable) {
   if (!basic) return kStatusBadParameter;
   KEM::gBasicSuite = basic;
   if (outTable) {

@@ -2,6 +2,7 @@
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -39,6 +40,8 @@ void StopSockets() {}
 SocketHandle ListenLoopback(uint16_t port, int backlog) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return kInvalidSocket;
+  // A program the host starts must not take the listener (and so the port) with it.
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   // Lets a restarted server bind while old connections linger in TIME_WAIT;
   // BSD sockets still refuse a second listener on the same address.
   int on = 1;
@@ -56,7 +59,9 @@ SocketHandle ListenLoopback(uint16_t port, int backlog) {
 
 SocketHandle Accept(SocketHandle listener) {
   const int fd = ::accept(listener, nullptr, nullptr);
-  return fd < 0 ? kInvalidSocket : fd;
+  if (fd < 0) return kInvalidSocket;
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return fd;
 }
 
 void PrepareClientSocket(SocketHandle socket, int sendTimeoutSeconds) {

@@ -39,6 +39,9 @@ void StopSockets() {
 SocketHandle ListenLoopback(uint16_t port, int backlog) {
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return kInvalidSocket;
+  // Sockets are inheritable by default on Windows: a program the host starts
+  // must not take the listener (and so the port) with it.
+  ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
   // SO_REUSEADDR would let another program bind the same port and take our
   // connections; exclusive use is what keeps the port ours.
   BOOL on = TRUE;
@@ -56,7 +59,9 @@ SocketHandle ListenLoopback(uint16_t port, int backlog) {
 
 SocketHandle Accept(SocketHandle listener) {
   const SOCKET s = ::accept(static_cast<SOCKET>(listener), nullptr, nullptr);
-  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(s);
+  if (s == INVALID_SOCKET) return kInvalidSocket;
+  ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  return static_cast<SocketHandle>(s);
 }
 
 void PrepareClientSocket(SocketHandle socket, int sendTimeoutSeconds) {

@@ -3,7 +3,15 @@
 # that are missing. Used by `make`; safe to run again.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libssl-dev nlohmann-json3-dev libcpp-httplib-dev)
+# --no-recommends: only what the named packages need (Wine recommends a
+# desktop's worth of libraries that a console test run never loads).
+apt_options=()
+if [ "${1:-}" = "--no-recommends" ]; then
+  apt_options+=(--no-install-recommends)
+  shift
+fi
+
+packages=(g++ cmake ninja-build libgtest-dev libssl-dev nlohmann-json3-dev)
 packages+=("$@")
 
 missing=()
@@ -22,4 +30,4 @@ fi
 echo "installing: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null
+apt-get install -y -qq "${apt_options[@]}" "${missing[@]}" >/dev/null

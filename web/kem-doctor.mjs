@@ -17,7 +17,11 @@ import crypto from 'node:crypto';
 import os from 'node:os';
 import path from 'node:path';
 
-const ALLOWLIST = path.join(os.homedir(), 'Library', 'Application Support', 'KEM Engine', 'origins.txt');
+// Where the engine reads the allowlist on this computer: %APPDATA% on Windows,
+// the Application Support folder under the home folder elsewhere.
+const ALLOWLIST = process.platform === 'win32'
+  ? path.join(process.env.APPDATA || path.join(os.homedir(), 'AppData', 'Roaming'), 'KEM Engine', 'origins.txt')
+  : path.join(os.homedir(), 'Library', 'Application Support', 'KEM Engine', 'origins.txt');
 const BUILT_IN = ['localhost', '127.0.0.1', '[::1]', 'kem-engine.dev', '*.kem-engine.dev', 'kemengine.app', '*.kemengine.app'];
 
 function usage(problem) {

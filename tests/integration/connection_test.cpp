@@ -149,7 +149,7 @@ TEST_F(ConnectionTest, HandshakeOutcomesOnTheWire) {
 
 TEST_F(ConnectionTest, AllowlistFileIsReadAfreshForEachConnection) {
   Start();
-  const std::string path = HomeDir() + "/Library/Application Support/KEM Engine/origins.txt";
+  const std::string path = AllowlistPath();
   {
     WsClient before;
     EXPECT_EQ(before.Upgrade("https://panel.studio.example").substr(0, 12), "HTTP/1.1 403");

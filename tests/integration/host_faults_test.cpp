@@ -2,8 +2,9 @@
 // without a table, absurd sizes and counts, numbers at the 32-bit limit,
 // threads that cannot be started, and host resources given back only after
 // the reply that ends a request.
-#include <poll.h>
+#if defined(__linux__)
 #include <pthread.h>
+#endif
 
 #include <atomic>
 #include <cstring>
@@ -80,6 +81,7 @@ TEST(PluginStartupFaults, AFailedSuitesSuiteGivesTheStringSuiteBack) {
 // While alive, every new thread of the process fails to start: the default
 // stack is made larger than any address space. Works() tells whether this
 // platform honours it (a sanitizer runtime may pick its own stack size).
+#if defined(__linux__)
 class RefuseNewThreads {
  public:
   RefuseNewThreads() {
@@ -107,6 +109,13 @@ class RefuseNewThreads {
   bool mSet = false;
   bool mWorks = false;
 };
+#else
+// No default thread attributes to spoil elsewhere (Windows threads).
+class RefuseNewThreads {
+ public:
+  bool Works() const { return false; }
+};
+#endif
 
 using ThreadFaults = ServerTest;
 
@@ -258,12 +267,11 @@ TEST_F(AngleLimits, ATrackThatCannotBeOneBasedIsNoAnswerOnEveryNode) {
 class GiveBackOrder : public ServerTest {
  protected:
   void Watch(WsClient& client, const std::string& prefix) {
-    host->OnGiveBack([this, fd = client.fd(), prefix](const std::string& what) {
+    host->OnGiveBack([this, socket = client.socket(), prefix](const std::string& what) {
       std::lock_guard<std::mutex> lock(mMutex);
       mGivenBack.push_back(what);
       if (what.rfind(prefix, 0) != 0) return;
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, 300) > 0) mEarlyReplies.push_back(what);
+      if (WaitReadableRaw(socket, 300) > 0) mEarlyReplies.push_back(what);
     });
   }
   std::vector<std::string> EarlyReplies() {

@@ -1,9 +1,4 @@
 // The loopback listener: the 16-connection cap, a port already taken, and stopping.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
@@ -38,10 +33,10 @@ TEST_F(ListenerTest, SeventeenthConnectionIsClosedWithoutABytes) {
 }
 
 TEST_F(ListenerTest, PortHeldElsewhereLeavesNoListener) {
-  const int holder = HoldLoopbackPort();
-  ASSERT_GE(holder, 0);
+  const RawSocket holder = HoldLoopbackPort();
+  ASSERT_NE(holder, kNoSocket);
   Start();
-  ::close(holder);
+  CloseRaw(holder);
   EXPECT_FALSE(PortAccepts());  // the instance did not bind; the host goes on
   EXPECT_EQ(session->CallTransport(devhost::PluginSession::Transport::kPlay, 1), kStatusSuccess);
 }

@@ -1,7 +1,4 @@
 // Host callbacks, events and the vitals message as subscribers receive them.
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -265,8 +262,7 @@ TEST_F(VitalsTest, StalledSubscriberIsDroppedAndOthersGoOn) {
   Start();
   auto fast = Subscriber();
   auto slow = Subscriber();
-  int small = 4096;
-  ::setsockopt(slow->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  SetReceiveBuffer(slow->socket(), 4096);
 
   // Enough events to fill the stalled connection's buffers many times over.
   constexpr int kEvents = 150000;

@@ -94,8 +94,7 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
 
   WsClient stalled;  // subscribes and never reads
   ASSERT_TRUE(stalled.Open());
-  int small = 4096;
-  ::setsockopt(stalled.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  SetReceiveBuffer(stalled.socket(), 4096);
   stalled.SendText("vitals.subscribe");
 
   // With the stalled subscriber these take all 16 slots. Each is opened before

@@ -1,8 +1,6 @@
 // A child process with its standard streams on pipes, for the tests that run
-// the development host as users do.
+// the development host as users do. POSIX spawn, or CreateProcess on Windows.
 #pragma once
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
@@ -18,19 +16,31 @@ class Process {
   Process& operator=(const Process&) = delete;
 
   void Send(const std::string& line);
-  // The next stdout line within timeoutMs ("" on timeout or end).
+  // The next stdout line within timeoutMs ("" on timeout or end). A CR before
+  // the line break is kept: the tests see the bytes as written.
   std::string OutLine(int timeoutMs = 8000) { return Line(mOut, mOutBuffer, timeoutMs); }
   std::string ErrLine(int timeoutMs = 3000) { return Line(mErr, mErrBuffer, timeoutMs); }
   // Everything on stderr until it ends.
   std::string ErrAll(int timeoutMs = 3000);
   // The exit status (128 + signal when killed); -1 when still running after timeoutMs.
   int Wait(int timeoutMs);
-  pid_t pid() const { return mPid; }
+  // Asks the process to end as a user would: SIGTERM, or Ctrl+Break on Windows.
+  // False when it could not be delivered.
+  bool Interrupt();
+  long pid() const { return mPid; }
 
  private:
-  static std::string Line(int fd, std::string& buffer, int timeoutMs);
-  pid_t mPid = -1;
-  int mIn = -1, mOut = -1, mErr = -1;
+#if defined(_WIN32)
+  using Pipe = void*;  // HANDLE
+#else
+  using Pipe = int;
+#endif
+  static std::string Line(Pipe pipe, std::string& buffer, int timeoutMs);
+  long mPid = -1;
+  Pipe mIn{}, mOut{}, mErr{};
+#if defined(_WIN32)
+  void* mProcess = nullptr;  // HANDLE
+#endif
   std::string mOutBuffer, mErrBuffer;
 };
 

@@ -1,10 +1,5 @@
 #include "tests/support/server_fixture.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,26 +20,12 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-int HoldLoopbackPort(uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int on = 1;  // only to bind past the TIME_WAIT of earlier tests; two listeners still exclude each other
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
+RawSocket HoldLoopbackPort(uint16_t port) { return ListenLoopbackForTest(port); }
 
 void ServerTest::SetUp() {
-  // A fresh HOME per test: the user allowlist is whatever the test writes there.
-  char pattern[] = "/tmp/kem-home-XXXXXX";
-  mHome = ::mkdtemp(pattern);
-  ::setenv("HOME", mHome.c_str(), 1);
+  // A fresh user folder per test: the user allowlist is whatever the test writes there.
+  mHome = MakeTempFolder("kem-home-");
+  SetEnvVar(UserFolderVariable(), mHome);
 }
 
 void ServerTest::Start(const std::string& projectJson, const std::function<void(devhost::FakeHost&)>& configure) {

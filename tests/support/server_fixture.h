@@ -13,6 +13,7 @@
 #include "devhost/loopback.h"
 #include "devhost/plugin_session.h"
 #include "surface/control_surface.h"
+#include "tests/support/test_env.h"
 #include "tests/support/ws_client.h"
 
 namespace KEM::test {
@@ -37,6 +38,8 @@ class ServerTest : public ::testing::Test {
   void ExpectRequestResourcesReleased();
 
   std::string HomeDir() const { return mHome; }
+  // The user allowlist the plug-in reads during this test.
+  std::string AllowlistPath() const { return AllowlistPathIn(mHome); }
   // The instance the host created; its connection count shows what the
   // listener has accepted, which a test can wait for instead of sleeping.
   KEMEngineControlSurface& Instance() const;
@@ -57,10 +60,9 @@ ServerOptions TestServerOptions();
 
 // Writes text to a file, creating its folders.
 void WriteFile(const std::string& path, const std::string& text);
-// A listener of the test's own on 127.0.0.1:port (not inherited by child
-// processes), standing for another program that holds the port; -1 when it
-// could not be had.
-int HoldLoopbackPort(uint16_t port = TestPort());
+// A listener of the test's own on 127.0.0.1:port, standing for another
+// program that holds the port; kNoSocket when it could not be had.
+RawSocket HoldLoopbackPort(uint16_t port = TestPort());
 // True when 127.0.0.1:port accepts a TCP connection.
 inline bool PortAccepts(uint16_t port = TestPort()) { return devhost::LoopbackPortAccepts(port); }
 

@@ -1,14 +1,8 @@
 #include "tests/support/ws_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <openssl/evp.h>
-#include <openssl/sha.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "tests/support/sha1_reference.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -36,34 +30,16 @@ uint16_t TestPort() {
 }
 
 std::string ExpectedAccept(const std::string& key) {
-  const std::string input = key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
-  unsigned char digest[SHA_DIGEST_LENGTH];
-  SHA1(reinterpret_cast<const unsigned char*>(input.data()), input.size(), digest);
-  unsigned char out[64] = {};
-  EVP_EncodeBlock(out, digest, SHA_DIGEST_LENGTH);
-  return reinterpret_cast<char*>(out);
+  return ReferenceBase64(ReferenceSha1(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11"));
 }
 
-WsClient::WsClient(uint16_t port) : mPort(port) {
-  mFd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(mFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(mFd);
-    mFd = -1;
-    return;
-  }
-  int on = 1;
-  ::setsockopt(mFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
+WsClient::WsClient(uint16_t port) : mPort(port), mSocket(ConnectLoopback(port)) {}
 
 WsClient::~WsClient() { Close(); }
 
 void WsClient::Close() {
-  if (mFd >= 0) ::close(mFd);
-  mFd = -1;
+  if (mSocket != kNoSocket) CloseRaw(mSocket);
+  mSocket = kNoSocket;
 }
 
 std::string WsClient::Upgrade(const std::string& origin, const std::string& extraHeaders) {
@@ -93,8 +69,8 @@ bool WsClient::Open(const std::string& origin) {
 
 void WsClient::SendRaw(const std::string& bytes) {
   size_t sent = 0;
-  while (mFd >= 0 && sent < bytes.size()) {
-    const ssize_t n = ::send(mFd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+  while (mSocket != kNoSocket && sent < bytes.size()) {
+    const long n = SendRawBytes(mSocket, bytes.data() + sent, bytes.size() - sent);
     if (n <= 0) return;
     sent += static_cast<size_t>(n);
   }
@@ -131,10 +107,9 @@ bool WsClient::ReadExact(void* out, size_t n, int timeoutMs) {
   const int64_t deadline = NowMs() + timeoutMs;
   while (n > 0) {
     const int64_t left = deadline - NowMs();
-    if (left <= 0 || mFd < 0) return false;
-    pollfd pfd{mFd, POLLIN, 0};
-    if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) return false;
-    const ssize_t r = ::recv(mFd, p, n, 0);
+    if (left <= 0 || mSocket == kNoSocket) return false;
+    if (WaitReadableRaw(mSocket, static_cast<int>(left)) <= 0) return false;
+    const long r = RecvRaw(mSocket, p, n);
     if (r <= 0) return false;
     p += r;
     n -= static_cast<size_t>(r);
@@ -183,13 +158,12 @@ std::string WsClient::ReadText(int timeoutMs) {
 std::string WsClient::ReadRaw(size_t n, int timeoutMs) {
   std::string out;
   const int64_t deadline = NowMs() + timeoutMs;
-  while (out.size() < n && mFd >= 0) {
+  while (out.size() < n && mSocket != kNoSocket) {
     const int64_t left = deadline - NowMs();
     if (left <= 0) break;
-    pollfd pfd{mFd, POLLIN, 0};
-    if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) break;
+    if (WaitReadableRaw(mSocket, static_cast<int>(left)) <= 0) break;
     char buf[4096];
-    const ssize_t r = ::recv(mFd, buf, std::min(sizeof buf, n - out.size()), 0);
+    const long r = RecvRaw(mSocket, buf, std::min(sizeof buf, n - out.size()));
     if (r <= 0) break;
     out.append(buf, static_cast<size_t>(r));
   }
@@ -199,13 +173,12 @@ std::string WsClient::ReadRaw(size_t n, int timeoutMs) {
 bool WsClient::WaitClosed(int timeoutMs, std::string* extra) {
   const int64_t deadline = NowMs() + timeoutMs;
   std::string got;
-  while (mFd >= 0) {
+  while (mSocket != kNoSocket) {
     const int64_t left = deadline - NowMs();
     if (left <= 0) break;
-    pollfd pfd{mFd, POLLIN, 0};
-    if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) break;
+    if (WaitReadableRaw(mSocket, static_cast<int>(left)) <= 0) break;
     char buf[4096];
-    const ssize_t r = ::recv(mFd, buf, sizeof buf, 0);
+    const long r = RecvRaw(mSocket, buf, sizeof buf);
     if (r <= 0) {
       if (extra) *extra = got;
       return got.empty();

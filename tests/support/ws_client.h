@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/test_sockets.h"
+
 namespace KEM::test {
 
 struct Frame {
@@ -21,14 +23,14 @@ uint16_t TestPort();
 
 class WsClient {
  public:
-  // Opens a TCP connection to 127.0.0.1:port; fd() < 0 when it failed.
+  // Opens a TCP connection to 127.0.0.1:port; connected() is false when it failed.
   explicit WsClient(uint16_t port = TestPort());
   ~WsClient();
   WsClient(const WsClient&) = delete;
   WsClient& operator=(const WsClient&) = delete;
 
-  int fd() const { return mFd; }
-  bool connected() const { return mFd >= 0; }
+  RawSocket socket() const { return mSocket; }
+  bool connected() const { return mSocket != kNoSocket; }
 
   // Sends an upgrade request with an optional Origin; returns the server's
   // reply up to its blank line (or what came before the connection ended).
@@ -56,7 +58,7 @@ class WsClient {
  private:
   bool ReadExact(void* out, size_t n, int timeoutMs);
   uint16_t mPort;
-  int mFd = -1;
+  RawSocket mSocket = kNoSocket;
   std::string mError;
 };
 

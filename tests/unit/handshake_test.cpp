@@ -1,9 +1,5 @@
 #include "server/handshake.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +9,16 @@
 #include <memory>
 #include <sstream>
 #include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "tests/support/test_env.h"
 
 namespace KEM {
 namespace {
@@ -147,12 +153,9 @@ TEST(IsOriginAllowed, AllowlistIsReadOnEveryDecision) {
 // A temporary folder with an origins.txt of some kind in it.
 class AllowlistFolder {
  public:
-  AllowlistFolder() {
-    char pattern[] = "/tmp/kem-allow-XXXXXX";
-    mDir = ::mkdtemp(pattern);
-  }
+  AllowlistFolder() : mDir(test::MakeTempFolder("kem-allow-")) {}
   ~AllowlistFolder() { std::filesystem::remove_all(mDir); }
-  std::string Path() const { return mDir + "/origins.txt"; }
+  std::string Path() const { return (std::filesystem::path(mDir) / "origins.txt").string(); }
   void Write(const std::string& text) const { std::ofstream(Path(), std::ios::binary) << text; }
 
  private:
@@ -171,6 +174,48 @@ std::optional<bool> DecideWithFile(const std::string& origin, const std::string&
   return result.get();
 }
 
+#if defined(_WIN32)
+// Windows: a folder in the file's place, the NUL device, a named pipe that
+// waits for a client (by its name and through a link where links can be
+// made), and a file another program holds open and locked.
+TEST(AllowlistFile, AnythingButARegularFileIsRefusedAtOnce) {
+  AllowlistFolder folder, pipeLink, deviceLink;
+  std::filesystem::create_directory(folder.Path());
+  const std::string pipeName = "\\\\.\\pipe\\kem-allowlist-test-" + std::to_string(::GetCurrentProcessId());
+  const HANDLE pipe = ::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096,
+                                         4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  std::vector<std::string> paths = {folder.Path(), "\\\\.\\NUL", "NUL", pipeName};
+  std::error_code error;
+  std::filesystem::create_symlink(pipeName, pipeLink.Path(), error);
+  if (!error) paths.push_back(pipeLink.Path());
+  std::filesystem::create_symlink("\\\\.\\NUL", deviceLink.Path(), error);
+  if (!error) paths.push_back(deviceLink.Path());
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(DecideWithFile("https://panel.example", path), std::optional<bool>(false));
+  }
+  ::CloseHandle(pipe);
+}
+
+TEST(AllowlistFile, AFileHeldOpenAndLockedElsewhereDoesNotBlock) {
+  AllowlistFolder held;
+  held.Write("panel.example\n");
+  const std::wstring wide = std::filesystem::path(held.Path()).wstring();
+  // Another program's handle: writing, shared only for reading, the whole file locked.
+  const HANDLE other = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  OVERLAPPED whole{};
+  const bool locked = ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole);
+  // Refused or read, but answered at once either way.
+  EXPECT_TRUE(DecideWithFile("https://panel.example", held.Path()).has_value()) << "locked: " << locked;
+  if (locked) ::UnlockFileEx(other, 0, MAXDWORD, MAXDWORD, &whole);
+  // Open for writing by another program, without a lock: read as usual.
+  EXPECT_EQ(DecideWithFile("https://panel.example", held.Path()), std::optional<bool>(true));
+  ::CloseHandle(other);
+}
+#else
 TEST(AllowlistFile, AnythingButARegularFileIsRefusedAtOnce) {
   AllowlistFolder fifo, device, folder;
   ASSERT_EQ(::mkfifo(fifo.Path().c_str(), 0600), 0);
@@ -185,6 +230,7 @@ TEST(AllowlistFile, AnythingButARegularFileIsRefusedAtOnce) {
   EXPECT_LT(writer, 0);  // no reader holds it open
   if (writer >= 0) ::close(writer);
 }
+#endif
 
 TEST(AllowlistFile, OnlyTheFirstPartIsReadAndACutLineIsDropped) {
   const std::string filler = "# " + std::string(kAllowlistMaxBytes, 'x') + "\n";

@@ -1,0 +1,16 @@
+# Sourced by the scripts that run the Windows build under Wine: one prefix for
+# the build, made on first use without a question (no Mono, no Gecko), and
+# Wine's own chatter kept off the output.
+KEM_WINDOWS_BUILD="${KEM_WINDOWS_BUILD:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build-windows}"
+export WINEPREFIX="${WINEPREFIX:-$KEM_WINDOWS_BUILD/wine-prefix}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEARCH=win64
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wine wineboot --init >/dev/null 2>&1 || true
+  wineserver -w
+fi
+# A wineserver of its own, detached from our output: one started by the first
+# test would hold that test's output pipe open until the last test ended.
+(wineserver -p30 </dev/null >/dev/null 2>&1 &)
