@@ -293,5 +293,29 @@ TEST_F(VitalsTest, StalledSubscriberIsDroppedAndOthersGoOn) {
   EXPECT_TRUE(ended);
 }
 
+// A subscriber that vanishes (a reset) while pushes to it are under way: the
+// sends to it fail (no SIGPIPE ends the process) and the server serves on.
+TEST_F(VitalsTest, SubscriberThatVanishesMidSendLeavesTheServerServing) {
+  Start();
+  auto gone = Subscriber();
+  SetReceiveBuffer(gone->socket(), 4096);
+  std::atomic<bool> raising{true};
+  std::thread raiser([&] {
+    while (raising) session->CallMarkersRebuilt();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // its buffers are full by now
+  gone->Abort();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // sends to it meet the reset
+  raising = false;
+  raiser.join();
+  EXPECT_TRUE(WaitForConnections(0));
+  auto after = Subscriber();
+  EXPECT_EQ(Ask(*after, "get.version"), "version:1.2.4");
+  session->CallMarkerChanged(1);
+  std::string m = after->ReadText();
+  while (m.rfind("event:marker:", 0) != 0 && !m.empty()) m = after->ReadText();
+  EXPECT_EQ(m.rfind("event:marker:", 0), 0u) << m;
+}
+
 }  // namespace
 }  // namespace KEM::test

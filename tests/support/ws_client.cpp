@@ -42,6 +42,11 @@ void WsClient::Close() {
   mSocket = kNoSocket;
 }
 
+void WsClient::Abort() {
+  if (mSocket != kNoSocket) CloseWithReset(mSocket);
+  mSocket = kNoSocket;
+}
+
 std::string WsClient::Upgrade(const std::string& origin, const std::string& extraHeaders) {
   std::string request =
       "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(mPort) +

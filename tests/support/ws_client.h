@@ -54,6 +54,8 @@ class WsClient {
   bool WaitClosed(int timeoutMs = 3000, std::string* extra = nullptr);
   const std::string& ProtocolError() const { return mError; }
   void Close();
+  // Vanishes: the connection ends with a reset, whatever is still in flight.
+  void Abort();
 
  private:
   bool ReadExact(void* out, size_t n, int timeoutMs);
