@@ -10,12 +10,21 @@
 //    private or public, from what its host name resolves to), and what the user
 //    must do.
 // Exit status 0 when a panel at that origin can connect, 1 otherwise, 2 for bad arguments.
+//
+//   node web/kem-doctor.mjs --check [--json FILE] [--exec GROUP:NAME ...] [--seconds N] [--marker NAME]
+//
+// Runs every command that changes nothing, holds each reply to docs/protocol.md,
+// times it and prints one table; --json writes the same as a report to attach
+// to a bug report. Host commands run only when named with --exec. Exit status 0
+// when every reply is as documented, 1 otherwise.
 // Needs nothing but Node; talks to the KEM Engine port only.
 import net from 'node:net';
 import dns from 'node:dns/promises';
 import crypto from 'node:crypto';
 import os from 'node:os';
 import path from 'node:path';
+import { frame, readFrames, upgradeRequest, acceptFor } from './kem-wire.mjs';
+import { runCheck, formatReport, writeJsonReport } from './kem-check.mjs';
 
 // Where the engine reads the allowlist on this computer: %APPDATA% on Windows,
 // the Application Support folder under the home folder elsewhere.
@@ -25,54 +34,32 @@ const ALLOWLIST = process.platform === 'win32'
 const BUILT_IN = ['localhost', '127.0.0.1', '[::1]', 'kem-engine.dev', '*.kem-engine.dev', 'kemengine.app', '*.kemengine.app'];
 
 function usage(problem) {
-  process.stderr.write(`kem-doctor: ${problem}\nusage: node web/kem-doctor.mjs [--origin URL] [--url ws://127.0.0.1:7890/]\n`);
+  process.stderr.write(`kem-doctor: ${problem}\nusage: node web/kem-doctor.mjs [--origin URL] [--url ws://127.0.0.1:7890/]\n`
+    + '       node web/kem-doctor.mjs --check [--json FILE] [--exec GROUP:NAME ...] [--seconds N] [--marker NAME] [--url URL]\n');
   process.exit(2);
 }
 
 function parseArgs(argv) {
-  const options = { url: 'ws://127.0.0.1:7890/', origin: null };
+  const options = { url: 'ws://127.0.0.1:7890/', origin: null, check: false, json: null, exec: [], seconds: 3, marker: null };
   for (let i = 0; i < argv.length; i += 1) {
     const value = () => (i + 1 < argv.length ? argv[++i] : usage(`${argv[i]} needs a value`));
     if (argv[i] === '--origin') options.origin = value();
     else if (argv[i] === '--url') options.url = value();
+    else if (argv[i] === '--check') options.check = true;
+    else if (argv[i] === '--json') options.json = value();
+    else if (argv[i] === '--marker') options.marker = value();
+    else if (argv[i] === '--exec') {
+      const command = value();
+      if (!command.includes(':') || command.endsWith(':')) usage(`--exec ${command}: give GROUP:NAME (GROUP may be empty)`);
+      options.exec.push(command);
+    } else if (argv[i] === '--seconds') {
+      options.seconds = Number(value());
+      if (!(options.seconds > 0 && options.seconds <= 60)) usage('--seconds needs a number from 1 to 60');
+    }
     else if (argv[i] === '--help' || argv[i] === '-h') usage('help');
     else usage(`unknown argument ${argv[i]}`);
   }
   return options;
-}
-
-// --- a minimal WebSocket exchange over a raw socket ---------------------------
-
-function frame(text) {
-  const payload = Buffer.from(text);
-  const mask = crypto.randomBytes(4);
-  const head = payload.length < 126 ? Buffer.from([0x81, 0x80 | payload.length])
-    : Buffer.from([0x81, 0x80 | 126, payload.length >> 8, payload.length & 255]);
-  const body = Buffer.from(payload.map((b, i) => b ^ mask[i % 4]));
-  return Buffer.concat([head, mask, body]);
-}
-
-// Unmasked server text frames from a buffer: [messages, rest].
-function readFrames(buffer) {
-  const messages = [];
-  let at = 0;
-  while (buffer.length - at >= 2) {
-    let length = buffer[at + 1] & 0x7f;
-    let start = at + 2;
-    if (length === 126) {
-      if (buffer.length - at < 4) break;
-      length = buffer.readUInt16BE(at + 2);
-      start = at + 4;
-    } else if (length === 127) {
-      if (buffer.length - at < 10) break;
-      length = Number(buffer.readBigUInt64BE(at + 2));
-      start = at + 10;
-    }
-    if (buffer.length < start + length) break;
-    if ((buffer[at] & 0x0f) === 1) messages.push(buffer.subarray(start, start + length).toString('utf8'));
-    at = start + length;
-  }
-  return [messages, buffer.subarray(at)];
 }
 
 // Connects, upgrades (with origin when given), sends requests, collects one reply each.
@@ -93,10 +80,7 @@ function exchange({ host, port }, origin, requests, timeoutMs = 3000) {
     const timer = setTimeout(() => done({ status: upgraded ? 101 : 'timeout' }), timeoutMs);
     socket.on('error', (err) => done({ status: err.code === 'ECONNREFUSED' ? 'refused-port' : err.code ?? 'error' }));
     socket.on('close', () => done({ status: upgraded ? 101 : (headLine ? Number(headLine.split(' ')[1]) : 'closed') }));
-    socket.on('connect', () => {
-      socket.write(`GET / HTTP/1.1\r\nHost: ${host}:${port}\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n`
-        + `Sec-WebSocket-Key: ${key}\r\nSec-WebSocket-Version: 13\r\n${origin ? `Origin: ${origin}\r\n` : ''}\r\n`);
-    });
+    socket.on('connect', () => socket.write(upgradeRequest({ host, port }, key, origin)));
     socket.on('data', (data) => {
       buffer = Buffer.concat([buffer, data]);
       if (!upgraded) {
@@ -105,8 +89,7 @@ function exchange({ host, port }, origin, requests, timeoutMs = 3000) {
         headLine = buffer.subarray(0, buffer.indexOf('\r\n')).toString('latin1');
         const status = Number(headLine.split(' ')[1]);
         if (status !== 101) return done({ status });
-        const accept = crypto.createHash('sha1').update(`${key}258EAFA5-E914-47DA-95CA-C5AB0DC85B11`).digest('base64');
-        if (!buffer.subarray(0, end).toString('latin1').includes(`Sec-WebSocket-Accept: ${accept}`)) {
+        if (!buffer.subarray(0, end).toString('latin1').includes(`Sec-WebSocket-Accept: ${acceptFor(key)}`)) {
           return done({ status: 'bad-accept' });
         }
         upgraded = true;
@@ -179,6 +162,12 @@ async function main() {
     target = { host: u.hostname.replace(/^\[|\]$/g, ''), port: Number(u.port || 80) };
   } catch {
     usage(`--url ${options.url} is not a URL`);
+  }
+  if (options.check) {
+    const report = await runCheck({ ...options, target });
+    process.stdout.write(`${formatReport(report)}\n`);
+    if (options.json) writeJsonReport(options.json, report);
+    process.exit(report.failed ? 1 : 0);
   }
   let origin = null;
   if (options.origin) {

@@ -4,8 +4,12 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { startDevHost, sourceDir, homeWithOrigins } from './devhost.mjs';
+import { startWrongEngine } from './wrong-engine.mjs';
 
 const home = homeWithOrigins(['203.0.113.7']);
 
@@ -21,6 +25,63 @@ test('with nothing listening it says so and fails', () => {
   assert.match(out, /listener on 127\.0\.0\.1:7890 \.+ none/);
   assert.match(out, /Nothing listens there/);
   assert.match(out, /origin https:\/\/203\.0\.113\.7 \.+ not asked/);
+});
+
+// The doctor as a child process that does not block this one (the wrong
+// engine below lives in this process).
+function doctorAsync(...args) {
+  return new Promise((resolve) => {
+    const child = spawn(process.execPath, [path.join(sourceDir, 'web/kem-doctor.mjs'), ...args],
+      { env: { ...process.env, HOME: home } });
+    let out = '';
+    child.stdout.on('data', (d) => { out += d; });
+    child.on('exit', (status) => resolve({ status, out }));
+  });
+}
+
+test('--check against the demo project: every reply as documented, and the report', async () => {
+  const host = await startDevHost(['--no-panel']);
+  try {
+    const report = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'kem-check-')), 'report.json');
+    const { status, out } = await doctorAsync('--check', '--seconds', '2', '--json', report,
+      '--exec', ':cmd.transport.play');
+    assert.equal(status, 0, out);
+    for (const request of ['get.version', 'get.info', 'get.sequence', 'get.commands', 'get.angle:0',
+      'get.clipsize:0:-1', 'get.transitions:0:254016000000:-1', 'vitals.subscribe',
+      'get.angle.marker:kem-doctor-probe', 'get.clipsize.marker:kem-doctor-probe', 'exec::cmd.transport.play']) {
+      assert.match(out, new RegExp(`^  pass +${request.replace(/[.*+?^${}()|[\]\\]/g, '\\$&')} +\\d+\\.\\d ms`, 'm'), out);
+    }
+    assert.match(out, /Verdict: every reply is as documented/);
+    const json = JSON.parse(fs.readFileSync(report, 'utf8'));
+    assert.equal(json.engine, '1.2.4');
+    assert.equal(json.platform, 'mac');
+    assert.equal(json.failed, 0);
+    assert.deepEqual(json.results.find((r) => r.request === 'get.version').replies, ['version:1.2.4']);
+    assert.ok(await host.waitForLine('exec\t\tcmd.transport.play'));  // run because it was asked for
+  } finally {
+    assert.equal(await host.stop(), 0);
+  }
+});
+
+test('--check against an engine that answers wrongly names each failing command', async () => {
+  const port = 17960;
+  const server = await startWrongEngine(port);
+  try {
+    const { status, out } = await doctorAsync('--check', '--seconds', '1', '--url', `ws://127.0.0.1:${port}/`);
+    assert.equal(status, 1, out);
+    assert.match(out, /^ {2}pass +get\.version /m, out);
+    assert.match(out, /^ {2}FAIL +get\.info .*wanted "info:" and one well-formed JSON object/m, out);
+    assert.match(out, /^ {2}FAIL +get\.sequence .*came "sequense:\{\\"timelineID\\":1\}"; wanted a reply starting "sequence:"/m, out);
+    assert.match(out, /^ {2}FAIL +get\.commands .*came nothing; wanted a reply within 2000 ms/m, out);
+    assert.match(out, /^ {2}FAIL +get\.angle:0 .*came nothing; wanted a reply within 2000 ms/m, out);
+    // The late angle reply never stands in for the next request's.
+    assert.match(out, /^ {2}pass +get\.clipsize:0:-1 /m, out);
+    assert.match(out, /^ {2}pass +vitals\.subscribe /m, out);
+    assert.match(out, /warn +the host reports no markers/, out);
+    assert.match(out, /Verdict: 4 failed/, out);
+  } finally {
+    server.close();
+  }
 });
 
 test('against the development host', async (t) => {
