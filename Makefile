@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := handshake frame origin dispatcher
 SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
 
-.PHONY: all build deps web-deps test run clean asan tsan fuzz stress bench windows windows-deps test-windows
+.PHONY: all build deps web-deps test run clean install uninstall asan tsan fuzz stress bench windows windows-deps test-windows
 
 all: build
 
@@ -77,6 +77,16 @@ fuzz: deps
 	  build-fuzz/tests/fuzz/kem_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=20 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/crash-$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
+
+# The module into the host's plug-in folder (KEM_PLUGIN_DIR overrides it,
+# DESTDIR stages), and the user's allowlist folder with an example origins.txt
+# when there is none. uninstall removes exactly that, never origins.txt.
+install: build
+	@$(if $(KEM_PLUGIN_DIR),cmake -S . -B $(BUILD) -DKEM_PLUGIN_DIR="$(KEM_PLUGIN_DIR)" >/dev/null)
+	@cmake --install $(BUILD)
+
+uninstall:
+	@cmake --build $(BUILD) --target uninstall
 
 run: build web-deps
 	@$(BUILD)/kem-devhost --project examples/demo-project.json
