@@ -25,7 +25,18 @@ void* FindSymbol(void* module, const char* name) {
 
 void UnloadModule(void* module) { ::FreeLibrary(static_cast<HMODULE>(module)); }
 #else
-void* LoadModule(const std::string& path, std::string* error) {
+void* LoadModule(const std::string& given, std::string* error) {
+  std::string path = given;
+#if defined(__APPLE__)
+  // A bundle is a folder: its code is Contents/MacOS/<name without .bundle>.
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::string suffix = ".bundle";
+  if (path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    const size_t slash = path.rfind('/');
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    path += "/Contents/MacOS/" + name.substr(0, name.size() - suffix.size());
+  }
+#endif
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module && error) *error = ::dlerror();
   return module;

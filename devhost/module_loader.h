@@ -5,7 +5,8 @@
 
 namespace KEM::devhost {
 
-// The loaded module, or null with *error set.
+// The loaded module, or null with *error set. On macOS a path to a .bundle
+// folder loads the bundle's code.
 void* LoadModule(const std::string& path, std::string* error);
 // The exported symbol, or null.
 void* FindSymbol(void* module, const char* name);

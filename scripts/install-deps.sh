@@ -3,6 +3,17 @@
 # that are missing. Used by `make`; safe to run again.
 set -euo pipefail
 
+# macOS: Homebrew, never apt-get. The system's clang builds everything; the
+# Linux-only names (Chromium, Wine, mingw-w64) have no place there and are
+# skipped: the browser tests take KEM_CHROMIUM, the Windows build is Linux's.
+if [ "$(uname -s)" = Darwin ]; then
+  command -v brew >/dev/null || { echo "install Homebrew first (https://brew.sh)" >&2; exit 1; }
+  for formula in cmake ninja googletest nlohmann-json node; do
+    brew list --versions "$formula" >/dev/null 2>&1 || brew install "$formula" >&2
+  done
+  exit 0
+fi
+
 # --no-recommends: only what the named packages need (Wine recommends a
 # desktop's worth of libraries that a console test run never loads).
 apt_options=()

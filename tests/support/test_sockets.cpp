@@ -32,6 +32,9 @@ RawSocket ConnectLoopback(uint16_t port) {
   }
   int on = 1;
   ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+#if defined(__APPLE__)
+  ::setsockopt(s, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);  // no per-send flag there
+#endif
   return s;
 }
 
@@ -91,6 +94,8 @@ long RecvRaw(RawSocket socket, void* buffer, size_t size) {
 long SendRawBytes(RawSocket socket, const void* data, size_t size) {
 #if defined(_WIN32)
   return ::send(socket, static_cast<const char*>(data), static_cast<int>(size), 0);
+#elif defined(__APPLE__)
+  return static_cast<long>(::send(socket, data, size, 0));  // SO_NOSIGPIPE is on the socket
 #else
   return static_cast<long>(::send(socket, data, size, MSG_NOSIGNAL));
 #endif
