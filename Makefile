@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := handshake frame origin dispatcher
 SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
 
-.PHONY: all build deps web-deps test run clean install uninstall asan tsan fuzz stress bench windows windows-deps test-windows
+.PHONY: all build deps web-deps test run clean install uninstall package asan tsan fuzz stress bench windows windows-deps test-windows
 
 all: build
 
@@ -89,6 +89,13 @@ install: build
 
 uninstall:
 	@cmake --build $(BUILD) --target uninstall
+
+# Release archives (CPack ZIP with SHA-256 sums): on Linux the Windows one,
+# build-windows/package/KEMEngine-VERSION-windows-x64.zip; on macOS the bundle's,
+# build/package/KEMEngine-VERSION-macos-universal.zip.
+package:
+	@$(if $(filter Linux,$(UNAME)),$(MAKE) --no-print-directory windows && cd build-windows && cpack >&2,\
+	  $(MAKE) --no-print-directory build && cd $(BUILD) && cpack >&2)
 
 run: build web-deps
 	@$(BUILD)/kem-devhost --project examples/demo-project.json

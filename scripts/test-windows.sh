@@ -9,6 +9,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 echo "== Windows build under $(wine --version 2>/dev/null || echo Wine), prefix $WINEPREFIX"
 ctest --test-dir "$KEM_WINDOWS_BUILD" --output-on-failure -j2
 
+# The release archive, unpacked as a user would, its module answering under Wine.
+(cd "$KEM_WINDOWS_BUILD" && cpack >/dev/null)
+bash "$root/tests/install/package_test.sh" "$KEM_WINDOWS_BUILD"
+
 # The Windows engine answers get.info with "platform":"win"; the allowlist it
 # reads lives in Wine's APPDATA, so the kem-doctor and browser tests, which
 # arrange a HOME of their own, stay with the Linux build.
