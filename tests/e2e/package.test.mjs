@@ -30,7 +30,7 @@ test('the packed package installs into an empty folder and connects', () => {
   const packed = JSON.parse(execFileSync(npm, ['pack', path.join(sourceDir, 'web'), '--json', '--pack-destination', work],
     { encoding: 'utf8' }));
   const files = packed[0].files.map((f) => f.path).sort();
-  assert.deepEqual(files, ['kem-client.d.ts', 'kem-client.mjs', 'kem-doctor.mjs', 'package.json']);
+  assert.deepEqual(files, ['kem-check.mjs', 'kem-client.d.ts', 'kem-client.mjs', 'kem-doctor.mjs', 'kem-wire.mjs', 'package.json']);
   const tarball = path.join(work, packed[0].filename);
 
   const app = path.join(work, 'app');
@@ -49,6 +49,11 @@ test('the packed package installs into an empty folder and connects', () => {
   `);
   const run = spawnSync(process.execPath, ['client.mjs'], { cwd: app, encoding: 'utf8', timeout: 20000 });
   assert.equal(run.stdout, '1.2.4 KEM Engine\n', run.stderr);
+  // kem-doctor --check ships with the package and runs from where npm put it.
+  const doctor = spawnSync(process.execPath, [path.join(app, 'node_modules/kem-engine-client/kem-doctor.mjs'), '--check',
+    '--seconds', '1'], { cwd: app, encoding: 'utf8', timeout: 30000 });
+  assert.equal(doctor.status, 0, doctor.stdout + doctor.stderr);
+  assert.match(doctor.stdout, /Verdict: every reply is as documented/);
   fs.rmSync(work, { recursive: true, force: true });
 });
 
