@@ -43,7 +43,7 @@ test: build web-deps asan
 # The Windows build, cross-built with mingw-w64: build-windows/KEMEngine.prm,
 # kem-devhost.exe and the test programs.
 windows-deps: deps
-	@scripts/install-deps.sh --no-recommends g++-mingw-w64-x86-64-posix wine wine64
+	@scripts/install-deps.sh --no-recommends g++-mingw-w64-x86-64-posix wine wine64 libgnutls30
 
 windows: windows-deps
 	@cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
