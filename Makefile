@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := handshake frame origin dispatcher
 SANITIZE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEM_WERROR=$(WERROR) -DKEM_NODE_TESTS=OFF
 
-.PHONY: all build deps web-deps test run clean install uninstall package asan tsan fuzz stress bench windows windows-deps test-windows
+.PHONY: all build deps web-deps test run clean install uninstall package streamdeck streamdeck-deps streamdeck-test asan tsan fuzz stress bench windows windows-deps test-windows
 
 all: build
 
@@ -38,6 +38,7 @@ test: build web-deps asan
 	@ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j2
 	@$(MAKE) --no-print-directory tsan
+	@$(MAKE) --no-print-directory streamdeck-test
 	@$(if $(filter Linux,$(UNAME)),$(MAKE) --no-print-directory test-windows,echo "the Windows build is cross-built and tested on Linux only")
 
 # The Windows build, cross-built with mingw-w64: build-windows/KEMEngine.prm,
@@ -96,6 +97,20 @@ uninstall:
 package:
 	@$(if $(filter Linux,$(UNAME)),$(MAKE) --no-print-directory windows && cd build-windows && cpack >&2,\
 	  $(MAKE) --no-print-directory build && cd $(BUILD) && cpack >&2)
+
+# The Stream Deck plug-in (integrations/streamdeck): bundle bin/plugin.js,
+# validate the plug-in folder, pack build/dev.kem-engine.streamdeck.streamDeckPlugin.
+streamdeck-deps: deps
+	@cd integrations/streamdeck && npm ci --no-audit --no-fund --loglevel=error >&2
+
+streamdeck: streamdeck-deps
+	@cd integrations/streamdeck && npm run --silent build >&2 && npm run --silent validate && npm run --silent pack
+
+# Validate, then its tests in a stand-in for the Stream Deck application
+# against the development host.
+streamdeck-test: build streamdeck-deps
+	@cd integrations/streamdeck && npm run --silent build >&2 && npm run --silent validate
+	@cd integrations/streamdeck && KEM_DEVHOST=$(CURDIR)/$(BUILD)/kem-devhost npm test
 
 run: build web-deps
 	@$(BUILD)/kem-devhost --project examples/demo-project.json
