@@ -2,6 +2,7 @@
 // development host with the demo project.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
+import { WebSocketServer } from 'ws';
 import { startDevHost } from '../../../tests/e2e/devhost.mjs';
 import { StandIn } from './standin.mjs';
 
@@ -85,6 +86,32 @@ test('the command inspector receives the host command list', async () => {
   assert.equal(message.payload.commands.length, 13);
   assert.deepEqual(message.payload.commands.find((c) => c.name === 'cmd.transport.play'),
     { group: 'Playback', name: 'cmd.transport.play', label: 'Play/Stop', shortcut: 'Space' });
+});
+
+test('the engine address is a global setting; a press without a reply within 2 s shows the alert', async () => {
+  // An engine that takes every request and never answers.
+  const silent = new WebSocketServer({ host: '127.0.0.1', port: 0 });
+  await new Promise((r) => silent.on('listening', r));
+  const requests = [];
+  silent.on('connection', (ws) => ws.on('message', (m) => requests.push(String(m))));
+  try {
+    deck.send({ event: 'didReceiveGlobalSettings', payload: { settings: { url: `ws://127.0.0.1:${silent.address().port}/` } } });
+    const deadline = Date.now() + 5000;
+    while (!requests.includes('vitals.subscribe') && Date.now() < deadline) await new Promise((r) => setTimeout(r, 50));
+    assert.ok(requests.includes('vitals.subscribe'), JSON.stringify(requests));
+    const mark = seen();
+    const pressed = Date.now();
+    deck.press('zoom');
+    await deck.waitFor(event('showAlert', 'zoom'), 5000, 'the alert', mark);
+    const waited = Date.now() - pressed;
+    assert.ok(waited >= 1900, `the alert came after ${waited} ms, before the 2 s were up`);
+    assert.ok(requests.includes('exec:View:cmd.view.zoom.in'), JSON.stringify(requests));
+  } finally {
+    const mark = seen();
+    deck.send({ event: 'didReceiveGlobalSettings', payload: { settings: { url: 'ws://127.0.0.1:7890/' } } });
+    await deck.waitFor(titled('tc', '01;02;03;04'), 8000, 'the timecode from the host again', mark);
+    silent.close();
+  }
 });
 
 test('keys go offline when the engine stops, refuse presses, and come back by themselves', async () => {
