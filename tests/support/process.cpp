@@ -18,6 +18,16 @@ extern char** environ;
 #endif
 
 namespace KEM::test {
+namespace {
+// Moves the first whole line out of buffer (without its LF); false when there is none yet.
+bool TakeLine(std::string& buffer, std::string& line) {
+  const size_t nl = buffer.find('\n');
+  if (nl == std::string::npos) return false;
+  line = buffer.substr(0, nl);
+  buffer.erase(0, nl + 1);
+  return true;
+}
+}  // namespace
 
 std::string Process::ErrAll(int timeoutMs) {
   std::string all;
@@ -122,13 +132,8 @@ bool Process::Interrupt() {
 
 std::string Process::Line(Pipe pipe, std::string& buffer, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    const size_t nl = buffer.find('\n');
-    if (nl != std::string::npos) {
-      std::string line = buffer.substr(0, nl);
-      buffer.erase(0, nl + 1);
-      return line;
-    }
+  for (std::string line;;) {
+    if (TakeLine(buffer, line)) return line;
     DWORD available = 0;
     if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return "";  // ended
     if (available == 0) {
@@ -205,13 +210,8 @@ bool Process::Interrupt() { return mPid > 0 && ::kill(static_cast<pid_t>(mPid), 
 
 std::string Process::Line(Pipe fd, std::string& buffer, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    const size_t nl = buffer.find('\n');
-    if (nl != std::string::npos) {
-      std::string line = buffer.substr(0, nl);
-      buffer.erase(0, nl + 1);
-      return line;
-    }
+  for (std::string line;;) {
+    if (TakeLine(buffer, line)) return line;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return "";
     pollfd p{fd, POLLIN, 0};
