@@ -16,3 +16,6 @@ fi
 # puts itself in the background once it serves (and leaves at once when one
 # already runs), so the tests that follow find it.
 wineserver -p30 </dev/null >/dev/null 2>&1 || true
+# Likewise Wine's own services, which the first program of a session starts
+# and which live as long as the server: started here, they hold no test's output.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
