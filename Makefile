@@ -28,7 +28,8 @@ build: deps
 
 # Every test in the normal build, then the unit, integration, stress and
 # corpus-replay tests again under AddressSanitizer + UndefinedBehaviorSanitizer
-# and under ThreadSanitizer, then the Windows build's tests under Wine. Two
+# and under ThreadSanitizer, then the Stream Deck plug-in's tests, then (on
+# Linux) the Windows build's tests under Wine and its release archive. Two
 # tests at a time: the in-process server tests each have a port of their own;
 # those on 127.0.0.1:7890 take turns (a lock).
 test: build web-deps asan
