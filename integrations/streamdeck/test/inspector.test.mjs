@@ -59,7 +59,17 @@ async function openInspector(page, file, action, settings) {
     [server.address().port, actionInfo]);
 }
 
-const lastOf = (event) => received.filter((m) => m.event === event).at(-1);
+// The first message of the page that matches, once it has crossed the socket.
+async function message(match, ms = 5000) {
+  const deadline = Date.now() + ms;
+  for (;;) {
+    const found = received.find(match);
+    if (found) return found;
+    if (Date.now() > deadline) throw new Error(`no such message; received ${JSON.stringify(received)}`);
+    await new Promise((r) => setTimeout(r, 20));
+  }
+}
+const settingsWith = (key) => (m) => m.event === 'setSettings' && key in (m.payload ?? {});
 
 test('the command inspector lists the host commands by group, filters them, and stores the choice', async (t) => {
   if (!browser) return t.skip(`no browser at ${CHROMIUM}`);
@@ -74,14 +84,15 @@ test('the command inspector lists the host commands by group, filters them, and 
   await page.fill('#filter', 'zoom');
   assert.deepEqual(await page.$$eval('#command option', (os) => os.map((o) => o.textContent)), ['Zoom In — cmd.view.zoom.in']);
   await page.selectOption('#command', { index: 0 });
+  assert.deepEqual(await message(settingsWith('name')),
+    { event: 'setSettings', context: 'PI-UUID', payload: { group: 'View', name: 'cmd.view.zoom.in', label: 'Zoom In' } });
   await page.selectOption('#show', 'playing');
-  assert.deepEqual(lastOf('setSettings'),
-    { event: 'setSettings', context: 'PI-UUID', payload: { group: 'View', name: 'cmd.view.zoom.in', label: 'Zoom In', show: 'playing' } });
+  assert.deepEqual((await message(settingsWith('show'))).payload,
+    { group: 'View', name: 'cmd.view.zoom.in', label: 'Zoom In', show: 'playing' });
 
   await page.fill('#url', 'ws://127.0.0.1:7999/');
-  await page.press('#url', 'Enter');
   await page.evaluate(() => document.getElementById('url').dispatchEvent(new Event('change')));
-  assert.deepEqual(lastOf('setGlobalSettings').payload, { url: 'ws://127.0.0.1:7999/' });
+  assert.deepEqual((await message((m) => m.event === 'setGlobalSettings')).payload, { url: 'ws://127.0.0.1:7999/' });
   await page.close();
 });
 
@@ -103,6 +114,6 @@ test('the camera inspector picks 1 to 16 and stores the angle as a number', asyn
   await page.waitForFunction(() => document.getElementById('angle').value === '3');
   assert.deepEqual(await page.$$eval('#angle option', (os) => [os.length, os[0].value, os[15].value]), [16, '1', '16']);
   await page.selectOption('#angle', '12');
-  assert.deepEqual(lastOf('setSettings').payload, { angle: 12 });
+  assert.deepEqual((await message(settingsWith('angle'))).payload, { angle: 12 });
   await page.close();
 });

@@ -40,7 +40,9 @@ test('camera keys show their angle; a press switches it in the host and lights o
   mark = seen();
   deck.press('cam1');
   await deck.waitFor(stated('cam2', 0), 5000, 'camera 2 dark again', mark);
+  await deck.waitFor(stated('cam1', 1), 5000, 'camera 1 lit', mark);
   assert.deepEqual(deck.shown('cam1'), { title: '1', state: 1 });
+  assert.deepEqual(deck.shown('cam2'), { title: '2', state: 0 });
   assert.equal(deck.received.slice(mark).some(event('showAlert', 'cam1')), false);
 });
 
