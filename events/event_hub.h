@@ -23,6 +23,11 @@ class Subscriber {
   virtual ~Subscriber() = default;
   // Sends one pushed message; does nothing once the subscriber has gone.
   virtual void Deliver(std::string_view text) = 0;
+  // Sends several pushed messages in order, as Deliver one after the other
+  // would; a subscriber may write them together.
+  virtual void DeliverAll(const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) Deliver(text);
+  }
 };
 
 class EventHub {

@@ -32,7 +32,10 @@ SocketHandle Accept(SocketHandle listener);
 
 // The options of an accepted client socket: a send timeout, no Nagle delay
 // (frames are written whole), and no SIGPIPE where the socket says so.
-void PrepareClientSocket(SocketHandle socket, int sendTimeoutSeconds);
+void PrepareClientSocket(SocketHandle socket, int sendTimeoutMs);
+// How long one Send may wait for room; timeoutMs must be at least 1 (0 would
+// mean no limit).
+void SetSendTimeout(SocketHandle socket, int timeoutMs);
 
 enum class WaitResult { kReadable, kTimedOut, kFailed };
 // Waits until the socket is readable (or at its end); negative timeoutMs: no

@@ -64,9 +64,15 @@ SocketHandle Accept(SocketHandle listener) {
   return fd;
 }
 
-void PrepareClientSocket(SocketHandle socket, int sendTimeoutSeconds) {
-  timeval timeout{sendTimeoutSeconds, 0};
+void SetSendTimeout(SocketHandle socket, int timeoutMs) {
+  timeval timeout{};
+  timeout.tv_sec = timeoutMs / 1000;
+  timeout.tv_usec = (timeoutMs % 1000) * 1000;
   ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+void PrepareClientSocket(SocketHandle socket, int sendTimeoutMs) {
+  SetSendTimeout(socket, sendTimeoutMs);
   int on = 1;
   ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 #if defined(__APPLE__)

@@ -64,10 +64,14 @@ SocketHandle Accept(SocketHandle listener) {
   return static_cast<SocketHandle>(s);
 }
 
-void PrepareClientSocket(SocketHandle socket, int sendTimeoutSeconds) {
+void SetSendTimeout(SocketHandle socket, int timeoutMs) {
+  const DWORD ms = static_cast<DWORD>(timeoutMs);  // a DWORD of milliseconds, not a timeval
+  ::setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+
+void PrepareClientSocket(SocketHandle socket, int sendTimeoutMs) {
   const SOCKET s = static_cast<SOCKET>(socket);
-  const DWORD timeoutMs = static_cast<DWORD>(sendTimeoutSeconds) * 1000;  // a DWORD, not a timeval
-  ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+  SetSendTimeout(socket, sendTimeoutMs);
   BOOL on = TRUE;
   ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   // No SIGPIPE on Windows: a send to a vanished peer fails with an error.

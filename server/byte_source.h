@@ -19,16 +19,19 @@ class ByteSource {
   virtual long Receive(uint8_t* buffer, size_t size, int timeoutMs) = 0;
 };
 
-// A socket of the server. A read without limit also ends once running turns
-// false where the system does not wake a blocked receive on shutdown.
+// A socket of the server. Where the system does not wake a blocked receive on
+// shutdown, a read without limit also ends once running turns false or the
+// connection has broken (a failed write shut it down).
 class SocketSource final : public ByteSource {
  public:
-  SocketSource(platform::SocketHandle socket, const std::atomic<bool>& running) : mSocket(socket), mRunning(running) {}
+  SocketSource(platform::SocketHandle socket, const std::atomic<bool>& running, const std::atomic<bool>& broken)
+      : mSocket(socket), mRunning(running), mBroken(broken) {}
   long Receive(uint8_t* buffer, size_t size, int timeoutMs) override;
 
  private:
   platform::SocketHandle mSocket;
   const std::atomic<bool>& mRunning;
+  const std::atomic<bool>& mBroken;
 };
 
 // Hands out its bytes in pieces of at most chunk bytes (to exercise the

@@ -14,15 +14,19 @@ namespace KEM {
 
 class Connection {
  public:
-  explicit Connection(platform::SocketHandle socket) : mSocket(socket) {}
+  // sendTimeoutMs: the send timeout the socket was prepared with.
+  Connection(platform::SocketHandle socket, int sendTimeoutMs) : mSocket(socket), mSendTimeoutMs(sendTimeoutMs) {}
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
   platform::SocketHandle socket() const { return mSocket; }
+  // True once a write failed or timed out and shut the connection down.
+  const std::atomic<bool>& BrokenFlag() const { return mBroken; }
 
-  // [any thread] Writes one complete frame, looping on partial sends. A send
-  // that fails or times out shuts the connection down and returns false.
+  // [any thread] Writes one or more complete frames, looping on partial sends.
+  // A send that fails, or a write not done within the send timeout, shuts the
+  // connection down and returns false.
   bool WriteFrame(std::string_view frame);
 
   // [any thread] Ends both directions; the owner's pending receive returns.
@@ -33,10 +37,15 @@ class Connection {
   void Close();
 
  private:
+  // Ends a write that failed; mWriteMutex is held.
+  bool Break();
+
   const platform::SocketHandle mSocket;
+  const int mSendTimeoutMs;
   std::mutex mWriteMutex;
   bool mClosed = false;  // no more writes; guarded by mWriteMutex
   bool mSocketOpen = true;  // guarded by mWriteMutex
+  std::atomic<bool> mBroken{false};
 };
 
 }  // namespace KEM

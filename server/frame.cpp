@@ -80,4 +80,16 @@ std::string ReadMessage(BufferedReader& reader, const ControlWriter& writeContro
 
 void SendText(Connection& connection, std::string_view message) { connection.WriteFrame(EncodeTextFrame(message)); }
 
+void SendTexts(Connection& connection, const std::vector<std::string>& messages) {
+  constexpr size_t kBatchBytes = 64 * 1024;
+  std::string batch;
+  for (const std::string& message : messages) {
+    batch += EncodeTextFrame(message);
+    if (batch.size() < kBatchBytes) continue;
+    if (!connection.WriteFrame(batch)) return;
+    batch.clear();
+  }
+  if (!batch.empty()) connection.WriteFrame(batch);
+}
+
 }  // namespace KEM

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/byte_source.h"
 
@@ -27,5 +28,10 @@ std::string ReadMessage(BufferedReader& reader, const ControlWriter& writeContro
 // Writes one message as one text frame through the connection. Reports nothing:
 // a broken connection is noticed by its own reader.
 void SendText(Connection& connection, std::string_view message);
+
+// Writes the messages in order, each as one text frame, several frames to a
+// send (up to about 64 KiB): a burst of pushed events costs a few sends per
+// connection rather than one each. Stops at the first failed send.
+void SendTexts(Connection& connection, const std::vector<std::string>& messages);
 
 }  // namespace KEM

@@ -47,8 +47,9 @@ void Server::AcceptLoop() {
     // no Nagle delay: every frame is written whole in one go, so there is
     // nothing to gather, and without it the second of two quick frames waits
     // for the peer's delayed acknowledgement.
-    platform::PrepareClientSocket(socket, mOptions.sendTimeoutSeconds);
-    auto connection = std::make_shared<Connection>(socket);
+    const int sendTimeoutMs = mOptions.sendTimeoutSeconds * 1000;
+    platform::PrepareClientSocket(socket, sendTimeoutMs);
+    auto connection = std::make_shared<Connection>(socket, sendTimeoutMs);
     std::lock_guard<std::mutex> lock(mClientsMutex);
     if (mRunning) {
       try {

@@ -14,6 +14,7 @@ class ConnectionSubscriber : public Subscriber {
  public:
   explicit ConnectionSubscriber(std::shared_ptr<Connection> connection) : mConnection(std::move(connection)) {}
   void Deliver(std::string_view text) override { SendText(*mConnection, text); }
+  void DeliverAll(const std::vector<std::string>& texts) override { SendTexts(*mConnection, texts); }
 
  private:
   std::shared_ptr<Connection> mConnection;

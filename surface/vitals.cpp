@@ -43,8 +43,8 @@ void KEMEngineControlSurface::VitalsLoop() {
     if (!mServer.IsRunning()) return;
     const std::vector<std::shared_ptr<Subscriber>> subscribers = mEvents.Subscribers();
     if (subscribers.empty()) continue;
-    for (const std::string& event : events)
-      for (const auto& subscriber : subscribers) subscriber->Deliver(event);
+    if (!events.empty())
+      for (const auto& subscriber : subscribers) subscriber->DeliverAll(events);
 
     const int64_t now = platform::SteadyNowNs();
     if (now - gLastVitalsTime.load() < kVitalsSpacingNs) continue;

@@ -4,6 +4,7 @@
 // stalled handshakes, and create/destroy and load/unload cycles.
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -181,6 +182,21 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
   });
 
   std::this_thread::sleep_for(std::chrono::seconds(StressSeconds()));
+  // Vitals go on about once a second under the callback flood. Once its buffers
+  // are full, the stalled subscriber holds the vitals thread for the send
+  // timeout before it is dropped, which on a busy machine can take most of a
+  // short run: keep the load on until every other subscriber has had four
+  // (at least two after such a stall), or a minute has passed. A vitals thread
+  // that falls behind the flood for good never gets there.
+  const int vitalsWanted = std::max(4, StressSeconds() / 3);
+  const auto fewestVitals = [&] {
+    int fewest = vitalsWanted;
+    for (auto& seen : vitalsSeen) fewest = std::min(fewest, seen->load());
+    return fewest;
+  };
+  for (const auto giveUp = Clock::now() + std::chrono::minutes(1);
+       fewestVitals() < vitalsWanted && failures.load() == 0 && Clock::now() < giveUp;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   // Stop the instance in the middle of all this. Like the real host, the host
   // side makes no callback into an instance it is destroying; the clients keep going.
   hostCalling = false;
@@ -197,7 +213,7 @@ TEST_F(StressTest, MixedLoadWithCallbacksChurnAndAStalledSubscriber) {
   EXPECT_EQ(failures.load(), 0);
   EXPECT_GT(exchanges.load(), 100);
   EXPECT_GT(churned.load(), 0);
-  for (auto& seen : vitalsSeen) EXPECT_GE(seen->load(), StressSeconds() / 3);
+  for (auto& seen : vitalsSeen) EXPECT_GE(seen->load(), vitalsWanted);
   std::printf("stress: %d exchanges by %d clients in %d s, %d churned connections, stop took %lld ms\n",
               exchanges.load(), kClients, StressSeconds(), churned.load(),
               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(stopTook).count()));
