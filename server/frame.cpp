@@ -81,7 +81,9 @@ std::string ReadMessage(BufferedReader& reader, const ControlWriter& writeContro
 void SendText(Connection& connection, std::string_view message) { connection.WriteFrame(EncodeTextFrame(message)); }
 
 void SendTexts(Connection& connection, const std::vector<std::string>& messages) {
-  constexpr size_t kBatchBytes = 64 * 1024;
+  // Small enough that a reader taking about 5 KiB a second gets each batch
+  // within the send timeout, large enough to spare hundreds of sends.
+  constexpr size_t kBatchBytes = 16 * 1024;
   std::string batch;
   for (const std::string& message : messages) {
     batch += EncodeTextFrame(message);

@@ -30,8 +30,8 @@ std::string ReadMessage(BufferedReader& reader, const ControlWriter& writeContro
 void SendText(Connection& connection, std::string_view message);
 
 // Writes the messages in order, each as one text frame, several frames to a
-// send (up to about 64 KiB): a burst of pushed events costs a few sends per
-// connection rather than one each. Stops at the first failed send.
+// write (up to about 16 KiB): a burst of pushed events costs a few sends per
+// connection rather than one each. Stops at the first failed write.
 void SendTexts(Connection& connection, const std::vector<std::string>& messages);
 
 }  // namespace KEM

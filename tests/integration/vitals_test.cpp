@@ -290,45 +290,6 @@ TEST_F(VitalsTest, StalledSubscriberIsDroppedAndOthersGoOn) {
   EXPECT_TRUE(WaitForConnections(1));
 }
 
-// A subscriber that reads, but only a little now and then, cannot hold the
-// pushes to everybody else: a write it does not take within the send timeout
-// ends it, however much of that write went through.
-TEST_F(VitalsTest, TricklingSubscriberIsDroppedAndOthersGoOn) {
-  Start();
-  auto fast = Subscriber();
-  auto slow = Subscriber();
-  SetReceiveBuffer(slow->socket(), 4096);
-
-  std::atomic<bool> flooding{true};
-  std::thread trickle([&] {  // about 8 KiB a second
-    while (flooding) {
-      slow->ReadRaw(4096, 100);
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    }
-  });
-  constexpr int kEvents = 150000;
-  std::atomic<int> received{0};
-  std::atomic<bool> sawVitalsAfter{false};
-  std::thread reader([&] {
-    for (;;) {
-      const std::string m = fast->ReadText(8000);
-      if (m.empty()) return;
-      if (m.rfind("event:marker:", 0) == 0) ++received;
-      else if (m.rfind("vitals:", 0) == 0 && received == kEvents) {
-        sawVitalsAfter = true;
-        return;
-      }
-    }
-  });
-  for (int i = 0; i < kEvents; ++i) session->CallMarkersRebuilt();
-  reader.join();
-  flooding = false;
-  trickle.join();
-  EXPECT_EQ(received.load(), kEvents);
-  EXPECT_TRUE(sawVitalsAfter.load());
-  EXPECT_TRUE(WaitForConnections(1));  // the trickling connection was shut down
-}
-
 // A subscriber that vanishes (a reset) while pushes to it are under way: the
 // sends to it fail (no SIGPIPE ends the process) and the server serves on.
 TEST_F(VitalsTest, SubscriberThatVanishesMidSendLeavesTheServerServing) {
