@@ -8,7 +8,7 @@
 namespace KEM {
 
 namespace {
-// How long a read without limit waits between looks at the running and broken
+// How long a read without limit waits between looks at the running and closed
 // flags, where a shutdown does not wake it.
 constexpr int kStopCheckMs = 200;
 }  // namespace
@@ -30,7 +30,7 @@ long SocketSource::Receive(uint8_t* buffer, size_t size, int timeoutMs) {
       if (r == WaitResult::kFailed) return 0;
       if (r == WaitResult::kReadable) break;
       if (timeoutMs >= 0) return kTimedOut;
-      if (!mRunning.load() || mBroken.load()) return 0;
+      if (!mRunning.load() || mClosed.load()) return 0;
     }
   }
   for (;;) {

@@ -21,17 +21,17 @@ class ByteSource {
 
 // A socket of the server. Where the system does not wake a blocked receive on
 // shutdown, a read without limit also ends once running turns false or the
-// connection has broken (a failed write shut it down).
+// connection is closed (a failed write shut it down).
 class SocketSource final : public ByteSource {
  public:
-  SocketSource(platform::SocketHandle socket, const std::atomic<bool>& running, const std::atomic<bool>& broken)
-      : mSocket(socket), mRunning(running), mBroken(broken) {}
+  SocketSource(platform::SocketHandle socket, const std::atomic<bool>& running, const std::atomic<bool>& closed)
+      : mSocket(socket), mRunning(running), mClosed(closed) {}
   long Receive(uint8_t* buffer, size_t size, int timeoutMs) override;
 
  private:
   platform::SocketHandle mSocket;
   const std::atomic<bool>& mRunning;
-  const std::atomic<bool>& mBroken;
+  const std::atomic<bool>& mClosed;
 };
 
 // Hands out its bytes in pieces of at most chunk bytes (to exercise the

@@ -9,7 +9,7 @@ namespace KEM {
 
 void Server::HandleClient(const std::shared_ptr<Connection>& connection) {
   const platform::SocketHandle socket = connection->socket();
-  SocketSource source(socket, mRunning, connection->BrokenFlag());
+  SocketSource source(socket, mRunning, connection->ClosedFlag());
   BufferedReader reader(source);
 
   bool accepted = false;

@@ -37,7 +37,6 @@ bool Connection::Break() {
   // Error or timeout: a half-written frame must never be followed by another,
   // so the connection ends here.
   mClosed = true;
-  mBroken = true;
   platform::ShutdownSocket(mSocket);
   return false;
 }

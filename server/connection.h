@@ -21,8 +21,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   platform::SocketHandle socket() const { return mSocket; }
-  // True once a write failed or timed out and shut the connection down.
-  const std::atomic<bool>& BrokenFlag() const { return mBroken; }
+  // True once nothing more is written: a write failed or timed out and shut
+  // the connection down, or its owner closed it.
+  const std::atomic<bool>& ClosedFlag() const { return mClosed; }
 
   // [any thread] Writes one or more complete frames, looping on partial sends.
   // A send that fails, or a write not done within the send timeout, shuts the
@@ -43,9 +44,8 @@ class Connection {
   const platform::SocketHandle mSocket;
   const int mSendTimeoutMs;
   std::mutex mWriteMutex;
-  bool mClosed = false;  // no more writes; guarded by mWriteMutex
+  std::atomic<bool> mClosed{false};  // no more writes; changed under mWriteMutex
   bool mSocketOpen = true;  // guarded by mWriteMutex
-  std::atomic<bool> mBroken{false};
 };
 
 }  // namespace KEM
